@@ -44,7 +44,7 @@ FieldList splitFields(std::string_view text, std::string_view separator,
     return fields;
 }
 
-const Text& fieldAt(const FieldList& fields, int k) {
+Text fieldAt(const FieldList& fields, int k) {
     if (k < 1 || static_cast<std::size_t>(k) > fields.size()) {
         raiseFatalError(1, GBK("数组成员引用下标超出定义范围"));
     }
