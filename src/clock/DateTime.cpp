@@ -43,14 +43,18 @@ void civilFromDays(std::int64_t z, DateTimeFields& f) {
     f.year = static_cast<int>(yoe + era * 400 + (f.month <= 2));
 }
 
-bool isLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool isLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
 }
 
-std::string decimal(int n) { return std::to_string(n); }
+std::string decimal(int n) {
+    return std::to_string(n);
+}
 
 // The reader of the date-time text forms: a cursor over the folded text.
 class DateTimeReader {
@@ -90,8 +94,8 @@ private:
 
 bool isValidDateTime(const DateTimeFields& f) {
     return f.year >= 100 && f.year <= 9999 && f.month >= 1 && f.month <= 12 && f.day >= 1 &&
-           f.day <= daysInMonth(f.year, f.month) && f.hour >= 0 && f.hour <= 23 &&
-           f.minute >= 0 && f.minute <= 59 && f.second >= 0 && f.second <= 59;
+           f.day <= daysInMonth(f.year, f.month) && f.hour >= 0 && f.hour <= 23 && f.minute >= 0 &&
+           f.minute <= 59 && f.second >= 0 && f.second <= 59;
 }
 
 DateTime makeDateTime(const DateTimeFields& f) {
@@ -123,8 +127,8 @@ DateTimeFields splitDateTime(DateTime value) {
 
 Text formatDateTime(DateTime value) {
     const DateTimeFields f = splitDateTime(value);
-    std::string text = decimal(f.year) + std::string(Year) + decimal(f.month) +
-                       std::string(Month) + decimal(f.day) + std::string(Day);
+    std::string text = decimal(f.year) + std::string(Year) + decimal(f.month) + std::string(Month) +
+                       decimal(f.day) + std::string(Day);
     if (f.second != 0) {
         text += decimal(f.hour) + std::string(Hour) + decimal(f.minute) + std::string(Minute) +
                 decimal(f.second) + std::string(Second);

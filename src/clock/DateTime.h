@@ -59,6 +59,8 @@ Text formatDateTime(DateTime value);
 // "." or its unit character (and, after the day only, one space). After the second the text
 // ends or goes on with "秒". Any other text, or fields outside their range, gives MinDateTime.
 DateTime parseDateTime(std::string_view gbk);
-inline DateTime parseDateTime(const Text& text) { return parseDateTime(text.view()); }
+inline DateTime parseDateTime(const Text& text) {
+    return parseDateTime(text.view());
+}
 
 }  // namespace exam

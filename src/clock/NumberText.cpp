@@ -12,7 +12,9 @@
 namespace exam {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool isCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -76,8 +78,8 @@ double parseNumber(std::string_view gbk) {
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value,
                                         std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
-        value = leadingExponent(mantissa, exponent) > 0 ? std::numeric_limits<double>::infinity()
-                                                        : 0.0;
+        value =
+            leadingExponent(mantissa, exponent) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (result.ec != std::errc() || result.ptr != number.data() + number.size()) {
         value = 0.0;  // cannot happen for the digits checked above; stay a number all the same
     }

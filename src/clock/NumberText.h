@@ -20,6 +20,8 @@ Text formatNumber(double value);
 // optional exponent. The rest is ignored; no such prefix gives 0. A number too large for a double
 // gives plus or minus infinity, one too small gives 0. Never NaN.
 double parseNumber(std::string_view gbk);
-inline double parseNumber(const Text& text) { return parseNumber(text.view()); }
+inline double parseNumber(const Text& text) {
+    return parseNumber(text.view());
+}
 
 }  // namespace exam

@@ -13,8 +13,7 @@ namespace {
 
 // The blanks of the profile reader: C white space and the DOS end-of-file mark.
 bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' ||
-           c == '\x1A';
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A';
 }
 
 // Trail bytes of GBK are 0x40 and above, so trimming blanks byte by byte never cuts a character.
@@ -29,7 +28,9 @@ std::string_view withoutLeadingControls(std::string_view s) {
     return s;
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 // Case-insensitive for ASCII letters only; a double-byte character must match exactly, so two
 // Chinese names whose trail bytes differ only as ASCII letters do not match.
@@ -158,8 +159,10 @@ std::optional<Text> findConfigValue(std::string_view contents, std::string_view 
             const std::size_t close = line.rfind(']');
             if (close != std::string_view::npos) {
                 const bool match = sameName(trimmed(line.substr(1, close - 1)), section);
-                if (where == Where::Inside) where = Where::After;
-                else if (match) where = Where::Inside;
+                if (where == Where::Inside)
+                    where = Where::After;
+                else if (match)
+                    where = Where::Inside;
                 continue;
             }
         }

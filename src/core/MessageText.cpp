@@ -4,7 +4,9 @@
 
 namespace exam {
 
-Text bytesToText(std::string_view bytes) { return Text(bytes); }
+Text bytesToText(std::string_view bytes) {
+    return Text(bytes);
+}
 
 Text joinFields(std::span<const Text> fields) {
     std::string joined;
@@ -15,8 +17,7 @@ Text joinFields(std::span<const Text> fields) {
     return Text(joined);
 }
 
-FieldList splitFields(std::string_view text, std::string_view separator,
-                      std::optional<int> limit) {
+FieldList splitFields(std::string_view text, std::string_view separator, std::optional<int> limit) {
     FieldList fields;
     if (limit && *limit < 0) limit = 0;
     if (text.empty() || (limit && *limit == 0)) return fields;

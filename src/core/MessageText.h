@@ -52,11 +52,13 @@ inline FieldList splitFields(const Text& text, const Text& separator,
     return splitFields(text.view(), separator.view(), limit);
 }
 
-// A copy of field k, counted from 1. A list with fewer than k fields (or k below 1) raises the fatal stop
-// with code 1 and "数组成员引用下标超出定义范围"; it does not return then.
+// A copy of field k, counted from 1. A list with fewer than k fields (or k below 1) raises the
+// fatal stop with code 1 and "数组成员引用下标超出定义范围"; it does not return then.
 Text fieldAt(const FieldList& fields, int k);
 
 // True exactly when both texts hold the same bytes; case-sensitive.
-inline bool sameText(const Text& a, const Text& b) { return a.view() == b.view(); }
+inline bool sameText(const Text& a, const Text& b) {
+    return a.view() == b.view();
+}
 
 }  // namespace exam

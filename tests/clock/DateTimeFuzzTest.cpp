@@ -23,13 +23,16 @@ using exam::fuzz::Random;
 namespace {
 
 constexpr std::string_view DatePieces[] = {
-    "0", "1", "2", "9", "2024", "06", "31", "/", "-", ":", ".", " ", "\xC4\xEA", "\xD4\xC2",
-    "\xC8\xD5", "\xCA\xB1", "\xB7\xD6", "\xC3\xEB", "\xA3\xB2", "\xA3\xAD", "\xA1\xA1", "\xA3",
-    "T", "\n", "\xFF"};
+    "0",        "1",        "2",        "9",        "2024",     "06",       "31",
+    "/",        "-",        ":",        ".",        " ",        "\xC4\xEA", "\xD4\xC2",
+    "\xC8\xD5", "\xCA\xB1", "\xB7\xD6", "\xC3\xEB", "\xA3\xB2", "\xA3\xAD", "\xA1\xA1",
+    "\xA3",     "T",        "\n",       "\xFF"};
 
 constexpr std::string_view NumberAlphabet = "0123456789.eE+- \t\n";
 
-QByteArray hex(std::string_view s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())).toHex(); }
+QByteArray hex(std::string_view s) {
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size())).toHex();
+}
 
 // The full-width twin of an ASCII text, character by character where the dice say so.
 std::string fullWidth(std::string_view ascii, Random& random) {
@@ -73,7 +76,8 @@ void DateTimeFuzzTest::initTestCase() {
 void DateTimeFuzzTest::parseDateTimeOnAnyBytes() {
     Random random(exam::fuzz::seed());
     for (int round = 0; round < exam::fuzz::rounds(100000); ++round) {
-        const std::string text = random.chance(20) ? random.bytes(30) : random.pieces(DatePieces, 14);
+        const std::string text =
+            random.chance(20) ? random.bytes(30) : random.pieces(DatePieces, 14);
         const ExactBytes input(text);
         const DateTime value = exam::parseDateTime(input.view());
         if (value == exam::MinDateTime) continue;
@@ -89,7 +93,8 @@ void DateTimeFuzzTest::parseDateTimeOnAnyBytes() {
 }
 
 void DateTimeFuzzTest::parseDateTimeReadsEveryWrittenForm() {
-    static constexpr std::string_view Units[] = {"\xC4\xEA", "\xD4\xC2", "\xC8\xD5", "\xCA\xB1", "\xB7\xD6"};
+    static constexpr std::string_view Units[] = {"\xC4\xEA", "\xD4\xC2", "\xC8\xD5", "\xCA\xB1",
+                                                 "\xB7\xD6"};
     static constexpr std::string_view Common[] = {"/", "-", ":", "."};
     static constexpr int MaxDigits[] = {4, 2, 2, 2, 2, 2};
     static constexpr int Ranges[] = {10000, 14, 33, 26, 62, 62};
@@ -112,8 +117,8 @@ void DateTimeFuzzTest::parseDateTimeReadsEveryWrittenForm() {
                 if (i == 2 && pick == 5) separator = " ";
             }
             // Without a separator the field must fill its digits or the next one runs into it.
-            const int digits = separator.empty() && !last ? MaxDigits[i]
-                                                          : random.below(MaxDigits[i] + 1);
+            const int digits =
+                separator.empty() && !last ? MaxDigits[i] : random.below(MaxDigits[i] + 1);
             text += padded(f[i], digits) + separator;
         }
         if (written == 6 && random.chance(30)) text += std::string("\xC3\xEB") + random.bytes(4);
@@ -146,28 +151,40 @@ void DateTimeFuzzTest::numbersAgreeWithTheCLibrary() {
     for (int round = 0; round < exam::fuzz::rounds(100000); ++round) {
         std::string ascii;
         const int length = random.below(16);
-        for (int i = 0; i < length; ++i) ascii += NumberAlphabet[random.below(static_cast<int>(NumberAlphabet.size()))];
+        for (int i = 0; i < length; ++i)
+            ascii += NumberAlphabet[random.below(static_cast<int>(NumberAlphabet.size()))];
         if (random.chance(5)) ascii += "e" + std::to_string(random.below(700) - 350);
         const double judged = std::strtod(ascii.c_str(), nullptr);
         const std::string text = fullWidth(ascii, random);
         const ExactBytes input(text);
         const double value = exam::parseNumber(input.view());
         // Subnormal results are the one place where "too small" may round either way.
-        const bool same = value == judged || (std::fabs(value) < 1e-300 && std::fabs(judged) < 1e-300);
-        QVERIFY2(same, qPrintable(QString("%1: %2 against %3").arg(QString::fromStdString(ascii)).arg(value).arg(judged)));
+        const bool same =
+            value == judged || (std::fabs(value) < 1e-300 && std::fabs(judged) < 1e-300);
+        QVERIFY2(same, qPrintable(QString("%1: %2 against %3")
+                                      .arg(QString::fromStdString(ascii))
+                                      .arg(value)
+                                      .arg(judged)));
     }
     for (int round = 0; round < exam::fuzz::rounds(100000); ++round) {
         double number = 0;
         switch (random.below(4)) {
-        case 0: number = random.below(2000001) - 1000000; break;
-        case 1: number = (random.below(2000001) - 1000000) / 64.0; break;
-        case 2: number = std::ldexp(random.below(1 << 30) - (1 << 29), random.below(120) - 80); break;
-        default: {
-            std::uint64_t bits = 0;
-            for (int i = 0; i < 8; ++i) bits = bits << 8 | static_cast<unsigned char>(random.byte());
-            std::memcpy(&number, &bits, sizeof number);
-            if (std::isnan(number)) number = 0;
-        }
+            case 0:
+                number = random.below(2000001) - 1000000;
+                break;
+            case 1:
+                number = (random.below(2000001) - 1000000) / 64.0;
+                break;
+            case 2:
+                number = std::ldexp(random.below(1 << 30) - (1 << 29), random.below(120) - 80);
+                break;
+            default: {
+                std::uint64_t bits = 0;
+                for (int i = 0; i < 8; ++i)
+                    bits = bits << 8 | static_cast<unsigned char>(random.byte());
+                std::memcpy(&number, &bits, sizeof number);
+                if (std::isnan(number)) number = 0;
+            }
         }
         char judged[64];
         std::snprintf(judged, sizeof judged, "%.13g", number == 0 ? 0.0 : number);

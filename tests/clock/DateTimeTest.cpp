@@ -16,8 +16,12 @@ Q_DECLARE_METATYPE(DateTimeFields)
 
 namespace {
 
-QByteArray bytes(const Text& t) { return QByteArray::fromStdString(t.bytes()); }
-QByteArray gbk(const char* utf8) { return bytes(Text::fromUtf8(utf8)); }
+QByteArray bytes(const Text& t) {
+    return QByteArray::fromStdString(t.bytes());
+}
+QByteArray gbk(const char* utf8) {
+    return bytes(Text::fromUtf8(utf8));
+}
 DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return exam::makeDateTime({y, mo, d, h, mi, s});
 }
@@ -150,11 +154,13 @@ void DateTimeTest::parse_data() {
     ok("leap day of 2000", "2000-02-29", {2000, 2, 29, 0, 0, 0}, "2000年2月29日");
     ok("our own text of a second", gbk("2024年6月1日9时5分7秒"), {2024, 6, 1, 9, 5, 7},
        "2024年6月1日9时5分7秒");
-    ok("our own text of an hour", gbk("2024年6月1日10时"), {2024, 6, 1, 10, 0, 0}, "2024年6月1日10时");
+    ok("our own text of an hour", gbk("2024年6月1日10时"), {2024, 6, 1, 10, 0, 0},
+       "2024年6月1日10时");
     ok("nothing after 秒 is looked at", gbk("2024-06-01 09:30:15秒 and more"),
        {2024, 6, 1, 9, 30, 15}, "2024年6月1日9时30分15秒");
     ok("colons everywhere", "2024:6:1:9:30:15", {2024, 6, 1, 9, 30, 15}, "2024年6月1日9时30分15秒");
-    ok("full-width digits with units", gbk("２０２４年６月１日"), {2024, 6, 1, 0, 0, 0}, "2024年6月1日");
+    ok("full-width digits with units", gbk("２０２４年６月１日"), {2024, 6, 1, 0, 0, 0},
+       "2024年6月1日");
     ok("last second of the last day", "9999-12-31 23:59:59", {9999, 12, 31, 23, 59, 59},
        "9999年12月31日");
     ok("first day", "100-1-1", {100, 1, 1, 0, 0, 0}, "100年1月1日");
@@ -226,7 +232,10 @@ void DateTimeTest::currentTimeIsLocalWholeSeconds() {
     const std::time_t before = std::time(nullptr);
     const DateTime now = exam::currentDateTime();
     const std::time_t after = std::time(nullptr);
-    if (previous.isNull()) qunsetenv("TZ"); else qputenv("TZ", previous);
+    if (previous.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", previous);
 
     const auto ole = [&](std::time_t t) {
         const std::time_t local = t + offsetSeconds;
@@ -235,7 +244,8 @@ void DateTimeTest::currentTimeIsLocalWholeSeconds() {
         const int s = static_cast<int>(local - day * 86400);
         return at(f.year, f.month, f.day, s / 3600, s / 60 % 60, s % 60);
     };
-    QVERIFY2(ole(before) <= now && now <= ole(after), qPrintable(QString::number(now.oleDate, 'f', 8)));
+    QVERIFY2(ole(before) <= now && now <= ole(after),
+             qPrintable(QString::number(now.oleDate, 'f', 8)));
     // Whole seconds: the fraction of the day is a whole number of seconds.
     const DateTimeFields f = exam::splitDateTime(now);
     QCOMPARE(exam::makeDateTime(f), now);

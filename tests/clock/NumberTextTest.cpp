@@ -12,9 +12,15 @@ using exam::Text;
 
 namespace {
 
-QByteArray bytes(const Text& t) { return QByteArray::fromStdString(t.bytes()); }
-Text text(const QByteArray& b) { return Text(b.toStdString()); }
-QByteArray gbk(const char* utf8) { return bytes(Text::fromUtf8(utf8)); }
+QByteArray bytes(const Text& t) {
+    return QByteArray::fromStdString(t.bytes());
+}
+Text text(const QByteArray& b) {
+    return Text(b.toStdString());
+}
+QByteArray gbk(const char* utf8) {
+    return bytes(Text::fromUtf8(utf8));
+}
 
 }  // namespace
 
@@ -43,7 +49,8 @@ void NumberTextTest::format_data() {
     QTest::newRow("1 - 1") << (1.0 - 1.0) << QByteArray("0");
     QTest::newRow("-1 * 0") << (-1.0 * 0.0) << QByteArray("0");
     QTest::newRow("thirteen digits") << 1234567890123.0 << QByteArray("1234567890123");
-    QTest::newRow("fourteen digits need an exponent") << 12345678901234.0 << QByteArray("1.234567890123e+13");
+    QTest::newRow("fourteen digits need an exponent")
+        << 12345678901234.0 << QByteArray("1.234567890123e+13");
     QTest::newRow("1e13") << 1e13 << QByteArray("1e+13");
     QTest::newRow("one third") << 1.0 / 3 << QByteArray("0.3333333333333");
     QTest::newRow("0.1") << 0.1 << QByteArray("0.1");

@@ -39,7 +39,8 @@ void dateTime(std::string_view text) {
     if (value == exam::MinDateTime) return;
     const exam::DateTimeFields fields = exam::splitDateTime(value);
     require(exam::isValidDateTime(fields) && exam::makeDateTime(fields) == value);
-    if (value <= exam::MaxDateTime) require(exam::parseDateTime(exam::formatDateTime(value)) == value);
+    if (value <= exam::MaxDateTime)
+        require(exam::parseDateTime(exam::formatDateTime(value)) == value);
 }
 
 void number(std::string_view text) {
@@ -59,10 +60,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     switch (data[0] % 4) {
-    case 0: split(input); break;
-    case 1: dateTime(input); break;
-    case 2: number(input); break;
-    default: config(input); break;
+        case 0:
+            split(input);
+            break;
+        case 1:
+            dateTime(input);
+            break;
+        case 2:
+            number(input);
+            break;
+        default:
+            config(input);
+            break;
     }
     return 0;
 }

@@ -20,7 +20,8 @@ constexpr std::string_view MessagePieces[] = {
     "fg", "f", "g", "F", "a", "1", "\xC4\x66", "\x81\x67", "\xC4\xEA", "\x80", "\xFF", "fgfg", ","};
 
 std::string nonZero(std::string s) {
-    for (char& c : s) if (c == '\0') c = 'z';
+    for (char& c : s)
+        if (c == '\0') c = 'z';
     return s;
 }
 
@@ -34,8 +35,9 @@ std::string joined(const FieldList& fields, std::string_view separator) {
 }
 
 constexpr std::string_view ConfigPieces[] = {
-    "[Server]", "[ server ]", "[Other]", "[", "]", "IP", "ip", "=", " ", "\t", "\r\n", "\n", "\r",
-    ";", "\"", "'", "10.0.0.1", "\xBF\xBC", "\x81", "\x1A", "\xEF\xBB\xBF", "\xFF\xFE"};
+    "[Server]", "[ server ]", "[Other]",      "[",       "]", "IP", "ip", "=",        " ",
+    "\t",       "\r\n",       "\n",           "\r",      ";", "\"", "'",  "10.0.0.1", "\xBF\xBC",
+    "\x81",     "\x1A",       "\xEF\xBB\xBF", "\xFF\xFE"};
 
 }  // namespace
 
@@ -98,7 +100,10 @@ void MessageTextFuzzTest::configContentsOnAnyBytes() {
         // Often a section and an assignment, so that most rounds reach the value rules.
         if (random.chance(60)) contents = "[Server]\r\n" + contents;
         if (random.chance(60)) contents += "\nIP=" + random.pieces(ConfigPieces, 8);
-        if (random.chance(5)) contents.insert(static_cast<std::size_t>(random.below(static_cast<int>(contents.size()) + 1)), 1, '\0');
+        if (random.chance(5))
+            contents.insert(
+                static_cast<std::size_t>(random.below(static_cast<int>(contents.size()) + 1)), 1,
+                '\0');
         ++tried;
         const ExactBytes input(contents);
         const ExactBytes section(random.chance(80) ? "Server" : random.pieces(ConfigPieces, 2));
@@ -109,14 +114,16 @@ void MessageTextFuzzTest::configContentsOnAnyBytes() {
         ++found;
         const QByteArray label = QByteArray::fromStdString(contents).toHex();
         QVERIFY2(value->size() <= exam::ConfigValueLimit, label);
-        QVERIFY2(value->view().find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos,
-                 label);
+        QVERIFY2(
+            value->view().find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos,
+            label);
         // Without a byte-order mark the value is a piece of the file as it stands.
         if (!contents.starts_with("\xEF\xBB\xBF") && !contents.starts_with("\xFF\xFE")) {
             QVERIFY2(contents.find(value->view()) != std::string::npos, label);
         }
     }
-    QVERIFY2(found > tried / 10, qPrintable(QString("only %1 of %2 rounds reached a value").arg(found).arg(tried)));
+    QVERIFY2(found > tried / 10,
+             qPrintable(QString("only %1 of %2 rounds reached a value").arg(found).arg(tried)));
 }
 
 // Through real files: what the file holds decides, and the default stands in for the rest.
@@ -127,7 +134,8 @@ void MessageTextFuzzTest::configFilesOnAnyBytes() {
     Random random(exam::fuzz::seed() + 1);
     for (int round = 0; round < exam::fuzz::rounds(300); ++round) {
         std::string contents = random.pieces(ConfigPieces, 40);
-        if (random.chance(10)) contents += std::string(static_cast<std::size_t>(random.below(20000)), 'x');
+        if (random.chance(10))
+            contents += std::string(static_cast<std::size_t>(random.below(20000)), 'x');
         QFile file(folder.filePath("config.ini"));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(contents.data(), static_cast<qint64>(contents.size()));

@@ -17,7 +17,9 @@ using ByteList = QList<QByteArray>;
 
 namespace {
 
-QByteArray bytes(const Text& t) { return QByteArray::fromStdString(t.bytes()); }
+QByteArray bytes(const Text& t) {
+    return QByteArray::fromStdString(t.bytes());
+}
 
 ByteList asBytes(const FieldList& fields) {
     ByteList list;
@@ -52,37 +54,54 @@ void MessageTextTest::split_data() {
     QTest::addColumn<int>("limit");
     QTest::addColumn<ByteList>("expected");
     const QByteArray fg = "fg";
-    QTest::newRow("trailing separator gives no empty field") << QByteArray("abcfg") << fg << NoLimit << ByteList{"abc"};
-    QTest::newRow("leading separator") << QByteArray("fgabc") << fg << NoLimit << ByteList{"", "abc"};
-    QTest::newRow("separators in a row") << QByteArray("afgfgb") << fg << NoLimit << ByteList{"a", "", "b"};
+    QTest::newRow("trailing separator gives no empty field")
+        << QByteArray("abcfg") << fg << NoLimit << ByteList{"abc"};
+    QTest::newRow("leading separator")
+        << QByteArray("fgabc") << fg << NoLimit << ByteList{"", "abc"};
+    QTest::newRow("separators in a row")
+        << QByteArray("afgfgb") << fg << NoLimit << ByteList{"a", "", "b"};
     QTest::newRow("separator only") << QByteArray("fg") << fg << NoLimit << ByteList{""};
     QTest::newRow("two separators only") << QByteArray("fgfg") << fg << NoLimit << ByteList{"", ""};
     QTest::newRow("no separator") << QByteArray("abc") << fg << NoLimit << ByteList{"abc"};
-    QTest::newRow("upper case is not a separator") << QByteArray("aFGb") << fg << NoLimit << ByteList{"aFGb"};
+    QTest::newRow("upper case is not a separator")
+        << QByteArray("aFGb") << fg << NoLimit << ByteList{"aFGb"};
     QTest::newRow("schedule") << QByteArray("2024-06-01 09:30fg120fgD:\\exam\\") << fg << NoLimit
                               << ByteList{"2024-06-01 09:30", "120", "D:\\exam\\"};
     QTest::newRow("empty") << QByteArray() << fg << NoLimit << ByteList{};
     QTest::newRow("empty, limit 2") << QByteArray() << fg << 2 << ByteList{};
-    QTest::newRow("limit 2, tail kept") << QByteArray("idfg12345") << fg << 2 << ByteList{"id", "12345"};
-    QTest::newRow("limit 2, rest dropped") << QByteArray("xfg1fgtrailing") << fg << 2 << ByteList{"x", "1"};
-    QTest::newRow("limit 2, rest not folded in") << QByteArray("idfgAfgB") << fg << 2 << ByteList{"id", "A"};
+    QTest::newRow("limit 2, tail kept")
+        << QByteArray("idfg12345") << fg << 2 << ByteList{"id", "12345"};
+    QTest::newRow("limit 2, rest dropped")
+        << QByteArray("xfg1fgtrailing") << fg << 2 << ByteList{"x", "1"};
+    QTest::newRow("limit 2, rest not folded in")
+        << QByteArray("idfgAfgB") << fg << 2 << ByteList{"id", "A"};
     QTest::newRow("limit 1") << QByteArray("afgb") << fg << 1 << ByteList{"a"};
     QTest::newRow("limit 1, no separator") << QByteArray("abc") << fg << 1 << ByteList{"abc"};
     QTest::newRow("limit above the fields") << QByteArray("afgb") << fg << 5 << ByteList{"a", "b"};
     QTest::newRow("limit 0") << QByteArray("afgb") << fg << 0 << ByteList{};
     QTest::newRow("negative limit counts as 0") << QByteArray("afgb") << fg << -3 << ByteList{};
-    QTest::newRow("empty separator") << QByteArray("afgb") << QByteArray() << NoLimit << ByteList{"afgb"};
-    QTest::newRow("other separator") << QByteArray("a,b,,c") << QByteArray(",") << NoLimit << ByteList{"a", "b", "", "c"};
+    QTest::newRow("empty separator")
+        << QByteArray("afgb") << QByteArray() << NoLimit << ByteList{"afgb"};
+    QTest::newRow("other separator")
+        << QByteArray("a,b,,c") << QByteArray(",") << NoLimit << ByteList{"a", "b", "", "c"};
     // 膄 is C4 66: its trail byte is "f", and the "g" after it must not complete a separator.
-    QTest::newRow("trail byte f then g") << QByteArray("a\xC4\x66gfgb") << fg << NoLimit
-                                         << ByteList{"a\xC4\x66g", "b"};
-    QTest::newRow("trail byte f at the start") << QByteArray("\xC4\x66gfg") << fg << NoLimit
-                                               << ByteList{"\xC4\x66g"};
-    QTest::newRow("0x80 starts a pair") << QByteArray("\x80" "fgx") << fg << NoLimit << ByteList{"\x80" "fgx"};
-    QTest::newRow("separator after a pair") << QByteArray("\xC4\xEA" "fg1") << fg << NoLimit
-                                            << ByteList{"\xC4\xEA", "1"};
-    QTest::newRow("high byte at the end ends the scan") << QByteArray("abfg\xC4") << fg << NoLimit
-                                                        << ByteList{"ab", "\xC4"};
+    QTest::newRow("trail byte f then g")
+        << QByteArray("a\xC4\x66gfgb") << fg << NoLimit << ByteList{"a\xC4\x66g", "b"};
+    QTest::newRow("trail byte f at the start")
+        << QByteArray("\xC4\x66gfg") << fg << NoLimit << ByteList{"\xC4\x66g"};
+    QTest::newRow("0x80 starts a pair") << QByteArray(
+                                               "\x80"
+                                               "fgx")
+                                        << fg << NoLimit
+                                        << ByteList{
+                                               "\x80"
+                                               "fgx"};
+    QTest::newRow("separator after a pair") << QByteArray(
+                                                   "\xC4\xEA"
+                                                   "fg1")
+                                            << fg << NoLimit << ByteList{"\xC4\xEA", "1"};
+    QTest::newRow("high byte at the end ends the scan")
+        << QByteArray("abfg\xC4") << fg << NoLimit << ByteList{"ab", "\xC4"};
     QTest::newRow("high byte alone") << QByteArray("\xC4") << fg << NoLimit << ByteList{"\xC4"};
 }
 
@@ -104,13 +123,17 @@ void MessageTextTest::split() {
 void MessageTextTest::join_data() {
     QTest::addColumn<ByteList>("fields");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("empty fields keep their place") << ByteList{"123", "", ""} << QByteArray("123fgfg");
+    QTest::newRow("empty fields keep their place")
+        << ByteList{"123", "", ""} << QByteArray("123fgfg");
     QTest::newRow("three empty fields") << ByteList{"", "", ""} << QByteArray("fgfg");
     QTest::newRow("login request") << ByteList{"20240001", "110101200001011234", "A7"}
                                    << QByteArray("20240001fg110101200001011234fgA7");
     QTest::newRow("one field") << ByteList{"abc"} << QByteArray("abc");
     QTest::newRow("no fields") << ByteList{} << QByteArray();
-    QTest::newRow("GBK bytes unchanged") << ByteList{"\xBF\xBC", "\xC4\x66"} << QByteArray("\xBF\xBC" "fg\xC4\x66");
+    QTest::newRow("GBK bytes unchanged") << ByteList{"\xBF\xBC", "\xC4\x66"}
+                                         << QByteArray(
+                                                "\xBF\xBC"
+                                                "fg\xC4\x66");
 }
 
 void MessageTextTest::join() {
@@ -172,8 +195,8 @@ void MessageTextTest::missingFieldIsTheFatalStop_data() {
     QTest::addColumn<int>("fieldCount");
     QTest::addColumn<QByteArray>("readBeforeTheStop");
     QTest::newRow("empty message, field 1") << QByteArray() << 1 << QByteArray();
-    QTest::newRow("two fields, field 3") << QByteArray("2024-06-01fg120") << 3
-                                         << QByteArray("2024-06-01|120|");
+    QTest::newRow("two fields, field 3")
+        << QByteArray("2024-06-01fg120") << 3 << QByteArray("2024-06-01|120|");
     QTest::newRow("trailing separator, field 2") << QByteArray("1fg") << 2 << QByteArray("1|");
 }
 
