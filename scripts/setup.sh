@@ -11,7 +11,7 @@ packages=(
     fonts-wqy-zenhei
     xvfb xauth xdotool x11-utils imagemagick
     zip unzip p7zip-full netcat-openbsd
-    python3
+    python3 locales
 )
 
 missing=()
