@@ -3,6 +3,8 @@
 // a few seconds (poll time-outs), so a fault fails a test instead of stalling it.
 #pragma once
 
+#include <QTest>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -142,6 +144,17 @@ inline bool readToEnd(int fd, std::string& into, int ms = kWatchdogMs) {
         if (readNow(fd, into)) return true;
         if (!waitFor(fd, POLLIN, ms)) return false;
     }
+}
+
+// Reads while the Qt event loop keeps running (the sender side needs it to write what it
+// queued) until `atLeast` bytes are in; false when they are not within the watchdog.
+inline bool readWhileLooping(int fd, std::string& into, std::size_t atLeast) {
+    return QTest::qWaitFor(
+        [&] {
+            readNow(fd, into);
+            return into.size() >= atLeast;
+        },
+        kWatchdogMs);
 }
 
 // Closes with a reset instead of an orderly close.

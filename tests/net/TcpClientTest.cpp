@@ -390,12 +390,7 @@ void TcpClientTest::queuedSendsArriveInOrder() {
         QVERIFY(!pair.client.send(Text("x")));
     }
     std::string wire;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            peer::readNow(pair.far.get(), wire);
-            return wire.size() >= big.size() + 4;
-        },
-        kWaitMs));
+    QVERIFY(peer::readWhileLooping(pair.far.get(), wire, big.size() + 4));
     QVERIFY(wire == big + "tail");
     if (disconnectAfterSending) QVERIFY(peer::readToEnd(pair.far.get(), wire));
 }

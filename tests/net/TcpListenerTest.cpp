@@ -40,6 +40,22 @@ struct Recorder {
     }
 };
 
+// A listener on a free port with one plain peer connected and its ClientEntered seen.
+struct OnePeer {
+    TcpListener listener{peer::freePort()};
+    Recorder recorder;
+    peer::Fd far;
+    Text id;
+
+    bool connect() {
+        recorder.attach(listener);
+        far = peer::connectTo("127.0.0.1", static_cast<std::uint16_t>(listener.port()));
+        if (!far.valid() || !recorder.waitForCount(1)) return false;
+        id = Text(peer::localIdentity(far.get()));
+        return true;
+    }
+};
+
 void settle() { QTest::qWait(200); }
 
 std::uint16_t portOf(const TcpListener& listener) {
@@ -116,12 +132,7 @@ void TcpListenerTest::enteredHandlerCanSendAtOnce() {
     });
     peer::Fd far = peer::connectTo("127.0.0.1", portOf(listener));
     std::string wire;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            peer::readNow(far.get(), wire);
-            return wire.size() >= 7;
-        },
-        kWaitMs));
+    QVERIFY(peer::readWhileLooping(far.get(), wire, 7));
     QCOMPARE(wire, std::string("archive"));
 }
 
@@ -147,28 +158,16 @@ void TcpListenerTest::currentClientIsEmptyOutsideItsOwnEvents() {
 }
 
 void TcpListenerTest::identitiesOfAnotherListenerNeverMatch() {
-    TcpListener first(peer::freePort());
-    TcpListener second(peer::freePort());
-    Recorder one, two;
-    one.attach(first);
-    two.attach(second);
-    peer::Fd toFirst = peer::connectTo("127.0.0.1", portOf(first));
-    peer::Fd toSecond = peer::connectTo("127.0.0.1", portOf(second));
-    QVERIFY(one.waitForCount(1) && two.waitForCount(1));
-    const Text firstsClient(peer::localIdentity(toFirst.get()));
-    QVERIFY(!second.sendToClient(firstsClient, Text("wrong")));
-    QVERIFY(first.sendToClient(firstsClient, Text("right")));
+    OnePeer first, second;
+    QVERIFY(first.connect() && second.connect());
+    QVERIFY(!second.listener.sendToClient(first.id, Text("wrong")));
+    QVERIFY(first.listener.sendToClient(first.id, Text("right")));
     std::string wire;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            peer::readNow(toFirst.get(), wire);
-            return wire.size() >= 5;
-        },
-        kWaitMs));
+    QVERIFY(peer::readWhileLooping(first.far.get(), wire, 5));
     QCOMPARE(wire, std::string("right"));
     settle();
     std::string elsewhere;
-    peer::readNow(toSecond.get(), elsewhere);
+    peer::readNow(second.far.get(), elsewhere);
     QCOMPARE(elsewhere, std::string());
 }
 
@@ -186,17 +185,14 @@ void TcpListenerTest::sendToClientResults() {
     QFETCH(QString, client);
     QFETCH(QByteArray, bytes);
     QFETCH(bool, expected);
-    TcpListener listener(peer::freePort());
-    Recorder recorder;
-    recorder.attach(listener);
-    peer::Fd far = peer::connectTo("127.0.0.1", portOf(listener));
-    QVERIFY(recorder.waitForCount(1));
-    const Text name(client == "known" ? peer::localIdentity(far.get()) : client.toStdString());
-    QCOMPARE(listener.sendToClient(name, std::string_view(bytes.constData(), bytes.size())),
+    OnePeer one;
+    QVERIFY(one.connect());
+    const Text name = client == "known" ? one.id : Text(client.toStdString());
+    QCOMPARE(one.listener.sendToClient(name, std::string_view(bytes.constData(), bytes.size())),
              expected);
     settle();
     std::string wire;
-    peer::readNow(far.get(), wire);
+    peer::readNow(one.far.get(), wire);
     QCOMPARE(QByteArray::fromStdString(wire), expected ? bytes : QByteArray());
 }
 
@@ -329,45 +325,31 @@ void TcpListenerTest::waitSeconds() {
     QFETCH(bool, bufferFull);
     QFETCH(int, waitSeconds);
     QFETCH(bool, expected);
-    TcpListener listener(peer::freePort());
-    Recorder recorder;
-    recorder.attach(listener);
-    peer::Fd far = peer::connectTo("127.0.0.1", portOf(listener));
-    QVERIFY(recorder.waitForCount(1));
-    const Text id(peer::localIdentity(far.get()));
+    OnePeer one;
+    QVERIFY(one.connect());
     std::string sent;
     if (bufferFull) {
         sent = peer::pattern(16 * 1024 * 1024);
-        QVERIFY(listener.sendToClient(id, std::string_view(sent)));
+        QVERIFY(one.listener.sendToClient(one.id, std::string_view(sent)));
     }
     const std::optional<std::int32_t> wait =
         waitSeconds == -2 ? std::nullopt : std::optional<std::int32_t>(waitSeconds);
-    QCOMPARE(listener.sendToClient(id, Text("end"), wait), expected);
+    QCOMPARE(one.listener.sendToClient(one.id, Text("end"), wait), expected);
     if (expected) sent += "end";
     std::string wire;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            peer::readNow(far.get(), wire);
-            return wire.size() >= sent.size();
-        },
-        kWaitMs));
+    QVERIFY(peer::readWhileLooping(one.far.get(), wire, sent.size()));
     QVERIFY(wire == sent);
 }
 
 void TcpListenerTest::answerArchiveSizedSendReachesASlowReader() {
-    TcpListener listener(peer::freePort());
-    Recorder recorder;
-    recorder.attach(listener);
-    peer::Fd far = peer::connectTo("127.0.0.1", portOf(listener));
-    QVERIFY(recorder.waitForCount(1));
-    const Text id(peer::localIdentity(far.get()));
-
+    OnePeer one;
+    QVERIFY(one.connect());
     const std::string archive = peer::pattern(200 * 1000 * 1000);
-    peer::SlowReader reader(std::move(far), archive.size(), 256 * 1024, 1);
+    peer::SlowReader reader(std::move(one.far), archive.size(), 256 * 1024, 1);
     int ticks = 0;
     exam::IntervalTimer timer(10);
     timer.bind(exam::IntervalTimer::Tick, [&] { ++ticks; });
-    QVERIFY(listener.sendToClient(id, std::string_view(archive)));
+    QVERIFY(one.listener.sendToClient(one.id, std::string_view(archive)));
     // The call came back long before a slow reader could have taken it all.
     QVERIFY(reader.received() < archive.size());
     QVERIFY(QTest::qWaitFor([&] { return reader.finished(); }, 120000));
