@@ -78,6 +78,7 @@ private slots:
     void handlersMayReplaceTheConnection_data();
     void handlersMayReplaceTheConnection();
     void receivedDataOnlyDuringTheEvent();
+    void aHandlerRunningANestedLoopKeepsItsBytes();
     void disconnectIsHarmlessWhenRepeated();
     void queuedSendsArriveInOrder_data();
     void queuedSendsArriveInOrder();
@@ -355,6 +356,25 @@ void TcpClientTest::receivedDataOnlyDuringTheEvent() {
     QVERIFY(peer::writeAll(pair.far.get(), std::string("x\0y", 3)));
     QVERIFY(QTest::qWaitFor([&] { return !during.empty(); }, kWaitMs));
     QCOMPARE(during, Bytes("x\0y", 3));
+    QCOMPARE(pair.client.receivedData(), Bytes());
+}
+
+void TcpClientTest::aHandlerRunningANestedLoopKeepsItsBytes() {
+    // A reply handler may open a modal window: its loop delivers the connection's next arrival
+    // while the first handler is still running.
+    Pair pair;
+    std::vector<Bytes> seen;
+    pair.client.bind(TcpClient::DataArrival, [&] {
+        seen.push_back(pair.client.receivedData());
+        if (seen.size() > 1) return;
+        QVERIFY(peer::writeAll(pair.far.get(), "second"));
+        QVERIFY(QTest::qWaitFor([&] { return seen.size() > 1; }, kWaitMs));
+        seen.push_back(pair.client.receivedData());
+    });
+    QVERIFY(pair.connect());
+    QVERIFY(peer::writeAll(pair.far.get(), "first"));
+    QVERIFY(QTest::qWaitFor([&] { return seen.size() >= 3; }, kWaitMs));
+    QCOMPARE(seen, (std::vector<Bytes>{"first", "second", "first"}));
     QCOMPARE(pair.client.receivedData(), Bytes());
 }
 

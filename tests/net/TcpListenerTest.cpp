@@ -72,6 +72,7 @@ private slots:
     void enteredComesBeforeTheFirstData();
     void enteredHandlerCanSendAtOnce();
     void currentClientIsEmptyOutsideItsOwnEvents();
+    void aHandlerRunningANestedLoopKeepsItsClient();
     void identitiesOfAnotherListenerNeverMatch();
     void sendToClientResults_data();
     void sendToClientResults();
@@ -155,6 +156,24 @@ void TcpListenerTest::currentClientIsEmptyOutsideItsOwnEvents() {
     for (const Text& client : seen) QVERIFY(client.empty());
     QVERIFY(mine.currentClient().empty());
     QVERIFY(!mine.sendToClient(mine.currentClient(), Text("x")));
+}
+
+void TcpListenerTest::aHandlerRunningANestedLoopKeepsItsClient() {
+    TcpListener listener(peer::freePort());
+    std::vector<std::string> seen;
+    peer::Fd second;
+    listener.bind(TcpListener::ClientEntered, [&] {
+        seen.push_back(listener.currentClient().bytes());
+        if (seen.size() > 1) return;
+        second = peer::connectTo("127.0.0.1", portOf(listener));
+        QVERIFY(QTest::qWaitFor([&] { return seen.size() > 1; }, kWaitMs));
+        seen.push_back(listener.currentClient().bytes());
+    });
+    peer::Fd first = peer::connectTo("127.0.0.1", portOf(listener));
+    QVERIFY(QTest::qWaitFor([&] { return seen.size() >= 3; }, kWaitMs));
+    const std::string one = peer::localIdentity(first.get());
+    QCOMPARE(seen, (std::vector<std::string>{one, peer::localIdentity(second.get()), one}));
+    QVERIFY(listener.currentClient().empty());
 }
 
 void TcpListenerTest::identitiesOfAnotherListenerNeverMatch() {
