@@ -6,6 +6,7 @@
 // where its socket notifications are delivered.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -19,6 +20,9 @@ class TcpClient {
 public:
     // Event indexes, by which window definitions bind handlers.
     enum Event : int { DataArrival = 0, ConnectionClosed = 1 };
+    // A peer that does not answer fails connect after this long instead of the system's own
+    // retries of about two minutes, during which the UI thread would stand still.
+    static constexpr std::chrono::seconds kConnectTimeLimit{21};
 
     TcpClient();
     ~TcpClient();
@@ -27,11 +31,15 @@ public:
 
     void bind(Event event, Handler handler);
 
-    // Blocking connect (bounded by the connect time-out). Replaces any current connection
-    // without raising ConnectionClosed. Returns true when the connection stands.
+    // Blocking connect (bounded by kConnectTimeLimit). Replaces any current connection without
+    // raising ConnectionClosed. Returns true when the connection stands. The host is dotted IPv4
+    // or a name; a port below 1 is taken as 1, one above 65535 fails. An empty host fails.
     bool connect(const Text& host, std::int32_t port);
+    // Closes the connection gracefully: bytes already sent or queued still reach the peer.
     void disconnect();
-    // True when all bytes were sent or queued for sending; false when not connected.
+    // True when all bytes were sent or queued for sending; false when not connected or when the
+    // system refuses them with an error. Never blocks: queued bytes go out as the socket
+    // becomes writable, and are dropped (with a log line) if the connection fails first.
     bool send(std::string_view bytes);
     bool send(const Text& text) { return send(text.view()); }
 

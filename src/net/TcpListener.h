@@ -22,7 +22,8 @@ public:
     enum Event : int { DataArrival = 0, ClientEntered = 1, ClientLeft = 2 };
     static constexpr std::int32_t kDefaultPort = 19730;
 
-    // Starts listening at once on `port` (below 1 is taken as 1); silent when the port is taken.
+    // Starts listening at once on `port` (below 1 is taken as 1); silent when the port is taken
+    // or above 65535.
     explicit TcpListener(std::int32_t port = kDefaultPort);
     ~TcpListener();
     TcpListener(const TcpListener&) = delete;
@@ -40,8 +41,11 @@ public:
     Bytes receivedData() const;
 
     // Sends to the first accepted connection whose identity equals `client`. True when all
-    // bytes were sent or queued; false for an empty or unknown client, or when the connection
-    // does not become writable within waitSeconds (when given and not negative).
+    // bytes were sent or queued; false for an empty or unknown client, a send error, or when the
+    // connection does not become writable within waitSeconds (when given and not negative).
+    // Never blocks otherwise: queued bytes go out as the socket becomes writable, still after
+    // ClientLeft to a peer that only shut down its sending side, and are dropped (with a log
+    // line) when the connection fails or the listener is destroyed first.
     bool sendToClient(const Text& client, std::string_view bytes,
                       std::optional<std::int32_t> waitSeconds = std::nullopt);
     bool sendToClient(const Text& client, const Text& text,
