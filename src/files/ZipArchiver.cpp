@@ -271,7 +271,9 @@ bool addFileEntry(ArchiveWriter& writer, const std::string& path, const Text& na
     e.modified = timestampSeconds(st->modified);
     e.accessed = timestampSeconds(st->accessed);
     e.created = timestampSeconds(st->created);
-    std::uint32_t dos = (st->readOnly ? 0x01 : 0) | (st->hidden ? 0x02 : 0) | 0x20;
+    // Dot files are what hidden files are here.
+    const bool hidden = path[path.rfind('/') + 1] == '.';
+    std::uint32_t dos = (st->readOnly ? 0x01 : 0) | (hidden ? 0x02 : 0) | 0x20;
     std::uint32_t unixMode = 0x8000 | 0x0100 | (st->readOnly ? 0 : 0x0080);
     e.attributes = (unixMode << 16) | dos;
     e.offset = static_cast<std::uint32_t>(offset);
