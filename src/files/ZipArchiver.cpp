@@ -559,6 +559,17 @@ std::int32_t ZipArchiver::unpack(const Text& archive, const Text& folder) {
     if (source.read(reinterpret_cast<char*>(head), sizeof head) != sizeof head) return 0;
     if (get32(head) != 0x04034B50 || static_cast<std::int32_t>(get32(head + 24)) <= 0) return 0;
 
+    // The end record nearest the end of the file must be whole: a paper cut off inside it is
+    // not an archive, whatever the bytes behind the cut would have said.
+    {
+        const std::uint64_t window = std::min<std::uint64_t>(source.size, 0xFFFF);
+        std::string tail(window, '\0');
+        source.position = source.size - window;
+        if (source.read(tail.data(), tail.size()) != tail.size()) return 0;
+        auto end = tail.rfind(std::string("PK\x05\x06", 4));
+        if (end == std::string::npos || tail.size() - end < 22) return 0;
+        source.position = 0;
+    }
     zlib_filefunc64_def callbacks {sourceOpen, sourceRead,  sourceWrite, sourceTell,
                                    sourceSeek, sourceClose, sourceError, &source};
     unzFile zip = unzOpen2_64(archivePath.c_str(), &callbacks);
