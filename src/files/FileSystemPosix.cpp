@@ -57,23 +57,24 @@ std::optional<FileStatus> statxAt(int dirFd, const char* path, int flags) {
     return fromStatx(st);
 }
 
-// True when some other open file description holds a lock on the marker byte.
-bool markerHeld(int fd, Marker marker) {
+struct flock markerLock(short type, Marker marker) {
     struct flock lock {};
-    lock.l_type = F_WRLCK;
+    lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = MarkerBase + marker;
     lock.l_len = 1;
+    return lock;
+}
+
+// True when some other open file description holds a lock on the marker byte.
+bool markerHeld(int fd, Marker marker) {
+    struct flock lock = markerLock(F_WRLCK, marker);
     if (::fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;  // no such locks here: nothing held
     return lock.l_type != F_UNLCK;
 }
 
 void holdMarker(int fd, Marker marker) {
-    struct flock lock {};
-    lock.l_type = F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = MarkerBase + marker;
-    lock.l_len = 1;
+    struct flock lock = markerLock(F_RDLCK, marker);
     ::fcntl(fd, F_OFD_SETLK, &lock);  // best effort: a file system without locks keeps no marker
 }
 

@@ -93,18 +93,23 @@ struct EntryRecord {
     std::uint32_t offset = 0;
 };
 
+// Flags to name length: the same in the local and the central header.
+void putSharedFields(std::string& out, const EntryRecord& e) {
+    put16(out, e.flags);
+    put16(out, e.method);
+    put32(out, e.dosTime);
+    put32(out, e.crc);
+    put32(out, e.compressedSize);
+    put32(out, e.size);
+    put16(out, static_cast<std::uint32_t>(e.name.size()));
+}
+
 std::string localHeader(const EntryRecord& e) {
     std::string h;
     h.reserve(30 + e.name.size() + 17);
     put32(h, 0x04034B50);
     put16(h, 20);
-    put16(h, e.flags);
-    put16(h, e.method);
-    put32(h, e.dosTime);
-    put32(h, e.crc);
-    put32(h, e.compressedSize);
-    put32(h, e.size);
-    put16(h, static_cast<std::uint32_t>(e.name.size()));
+    putSharedFields(h, e);
     put16(h, 17);
     h += e.name;
     put16(h, 0x5455);
@@ -120,13 +125,7 @@ void appendCentralHeader(std::string& out, const EntryRecord& e) {
     put32(out, 0x02014B50);
     put16(out, 0x0B17);
     put16(out, 20);
-    put16(out, e.flags);
-    put16(out, e.method);
-    put32(out, e.dosTime);
-    put32(out, e.crc);
-    put32(out, e.compressedSize);
-    put32(out, e.size);
-    put16(out, static_cast<std::uint32_t>(e.name.size()));
+    putSharedFields(out, e);
     put16(out, 9);
     put16(out, 0);
     put16(out, 0);
