@@ -99,6 +99,10 @@ public:
     // The new position, or empty when refused (the position then stays).
     std::optional<std::uint64_t> seek(std::int64_t offset, From from);
     std::optional<FileStatus> status() const;
+    // Taken by the open itself; the size is the one the file had then.
+    const FileStatus& statusAtOpen() const;
+    // Reads at an offset without moving the position; bytes read, -1 on failure.
+    std::int64_t readAt(std::uint64_t offset, char* buffer, std::size_t count);
     bool setTimes(std::int64_t modified, std::int64_t accessed);
 
 private:

@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -73,9 +74,20 @@ bool markerHeld(int fd, Marker marker) {
     return lock.l_type != F_UNLCK;
 }
 
-void holdMarker(int fd, Marker marker) {
-    struct flock lock = markerLock(F_RDLCK, marker);
-    ::fcntl(fd, F_OFD_SETLK, &lock);  // best effort: a file system without locks keeps no marker
+// Takes the wanted markers, one lock call per run of neighbouring bytes.
+void holdMarkers(int fd, std::array<bool, 4> wanted) {
+    for (int at = 0; at < 4;) {
+        if (!wanted[at]) {
+            ++at;
+            continue;
+        }
+        int end = at;
+        while (end < 4 && wanted[end]) ++end;
+        struct flock lock = markerLock(F_RDLCK, Marker(at));
+        lock.l_len = end - at;
+        ::fcntl(fd, F_OFD_SETLK, &lock);  // best effort: a file system without locks keeps none
+        at = end;
+    }
 }
 
 bool conflicts(unsigned accessA, unsigned shareA, unsigned accessB, unsigned shareB) {
@@ -91,6 +103,7 @@ struct File::Impl {
     int fd = -1;
     int lockFd = -1;  // fd itself, or a read-only twin for the read locks of a write-only handle
     FileId id;
+    FileStatus opened;
     unsigned access = 0;
     unsigned share = 0;
 
@@ -226,48 +239,69 @@ std::int64_t currentTime() { return static_cast<std::int64_t>(std::time(nullptr)
 File::File(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 File::~File() = default;
 
+namespace {
+
+// A write-only handle still needs read access for its read locks; it is opened for reading and
+// writing where the file allows, and otherwise gets a read-only twin for the locks.
+int openNative(const std::string& native, unsigned access, int creationFlags, bool* readable) {
+    int mode = access == File::Read ? O_RDONLY : O_RDWR;
+    int fd = ::open(native.c_str(), O_CLOEXEC | mode | creationFlags, 0666);
+    *readable = fd >= 0;
+    if (fd < 0 && access == File::Write && errno == EACCES)
+        fd = ::open(native.c_str(), O_CLOEXEC | O_WRONLY | creationFlags, 0666);
+    return fd;
+}
+
+}  // namespace
+
 std::unique_ptr<File> File::open(const std::string& native, Access access, Creation creation,
                                  Share share) {
     if (native.empty()) return nullptr;
-    int flags = O_CLOEXEC | (access == Read ? O_RDONLY : access == Write ? O_WRONLY : O_RDWR);
-    if (creation != Creation::OpenExisting) flags |= O_CREAT;
     auto impl = std::make_unique<Impl>();
-    impl->fd = ::open(native.c_str(), flags, 0666);
+    bool readable = false;
+    // A file this open creates has no other handle yet: nothing to test, nothing to truncate.
+    bool fresh = false;
+    if (creation != Creation::OpenExisting) {
+        impl->fd = openNative(native, access, O_CREAT | O_EXCL, &readable);
+        fresh = impl->fd >= 0;
+    }
+    if (!fresh) impl->fd = openNative(native, access, 0, &readable);
     if (impl->fd < 0) return nullptr;
     auto s = statxAt(impl->fd, "", AT_EMPTY_PATH);
     if (!s || s->isFolder) return nullptr;
+    impl->opened = *s;
     impl->id = s->id;
     impl->access = access;
     impl->share = share;
 
-    auto [first, last] = Impl::registry().equal_range(impl->id);
-    for (auto it = first; it != last; ++it)
-        if (conflicts(access, share, it->second->access, it->second->share)) return nullptr;
-
-    impl->lockFd = impl->fd;
-    if (!(access & Read)) {
-        impl->lockFd = ::open(("/proc/self/fd/" + std::to_string(impl->fd)).c_str(),
-                              O_RDONLY | O_CLOEXEC);
+    if (!fresh) {
+        auto [first, last] = Impl::registry().equal_range(impl->id);
+        for (auto it = first; it != last; ++it)
+            if (conflicts(access, share, it->second->access, it->second->share)) return nullptr;
     }
+
+    impl->lockFd = readable ? impl->fd
+                            : ::open(("/proc/self/fd/" + std::to_string(impl->fd)).c_str(),
+                                     O_RDONLY | O_CLOEXEC);
     if (impl->lockFd >= 0) {
         int fd = impl->lockFd;
-        if (((access & Read) && markerHeld(fd, DenyingRead)) ||
-            ((access & Write) && markerHeld(fd, DenyingWrite)) ||
-            (!(share & ShareRead) && markerHeld(fd, Reading)) ||
-            (!(share & ShareWrite) && markerHeld(fd, Writing)))
+        if (!fresh && (((access & Read) && markerHeld(fd, DenyingRead)) ||
+                       ((access & Write) && markerHeld(fd, DenyingWrite)) ||
+                       (!(share & ShareRead) && markerHeld(fd, Reading)) ||
+                       (!(share & ShareWrite) && markerHeld(fd, Writing))))
             return nullptr;
-        if (access & Read) holdMarker(fd, Reading);
-        if (access & Write) holdMarker(fd, Writing);
-        if (!(share & ShareRead)) holdMarker(fd, DenyingRead);
-        if (!(share & ShareWrite)) holdMarker(fd, DenyingWrite);
+        holdMarkers(fd, {(access & Read) != 0, (access & Write) != 0, !(share & ShareRead),
+                         !(share & ShareWrite)});
     }
 
-    if (creation == Creation::CreateAlways && ::ftruncate(impl->fd, 0) != 0) return nullptr;
+    if (!fresh && creation == Creation::CreateAlways && ::ftruncate(impl->fd, 0) != 0)
+        return nullptr;
     Impl::registry().emplace(impl->id, impl.get());
     return std::unique_ptr<File>(new File(std::move(impl)));
 }
 
 std::int64_t File::read(char* buffer, std::size_t count) {
+    if (!(impl_->access & Read)) return -1;  // the descriptor may read for the locks' sake
     for (;;) {
         ssize_t got = ::read(impl_->fd, buffer, count);
         if (got >= 0) return got;
@@ -306,6 +340,17 @@ std::optional<std::uint64_t> File::seek(std::int64_t offset, From from) {
 }
 
 std::optional<FileStatus> File::status() const { return statxAt(impl_->fd, "", AT_EMPTY_PATH); }
+
+const FileStatus& File::statusAtOpen() const { return impl_->opened; }
+
+std::int64_t File::readAt(std::uint64_t offset, char* buffer, std::size_t count) {
+    if (!(impl_->access & Read)) return -1;
+    for (;;) {
+        ssize_t got = ::pread(impl_->fd, buffer, count, static_cast<off_t>(offset));
+        if (got >= 0) return got;
+        if (errno != EINTR) return -1;
+    }
+}
 
 bool File::setTimes(std::int64_t modified, std::int64_t accessed) {
     struct timespec times[2] = {{static_cast<time_t>(accessed), 0},

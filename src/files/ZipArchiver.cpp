@@ -200,6 +200,27 @@ private:
     bool ok_ = true;
 };
 
+// One deflate state and its buffers for a whole pack: set up once, reset per entry.
+struct Deflater {
+    z_stream z {};
+    bool ready = false;
+    std::vector<char> input = std::vector<char>(DeflateInput);
+    std::vector<char> output = std::vector<char>(DeflateInput);
+
+    Deflater() = default;
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+    ~Deflater() {
+        if (ready) deflateEnd(&z);
+    }
+    bool start() {
+        if (ready) return deflateReset(&z) == Z_OK;
+        // memLevel 9: the largest hash table, a little faster and smaller output at level 8.
+        ready = deflateInit2(&z, 8, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
+        return ready;
+    }
+};
+
 std::string joinNative(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
@@ -212,6 +233,7 @@ struct ZipArchiver::State {
     std::int32_t done = 0;
     bool cancelled = false;
     std::set<fs::FileId> writtenElsewhere;
+    Deflater deflater;
     std::vector<fs::FileId> walking;  // folders on the way down, against link cycles
     std::unique_ptr<ArchiveWriter> writer;
 };
@@ -252,13 +274,13 @@ std::int32_t countBelow(const std::string& folder, std::vector<fs::FileId>& walk
 
 // Adds one file entry. False when the file can't be read under the share rule, is written by
 // another process, changes size while read, or the archive can't take it.
-bool addFileEntry(ArchiveWriter& writer, const std::string& path, const Text& name,
-                  const std::set<fs::FileId>& writtenElsewhere) {
+bool addFileEntry(ArchiveWriter& writer, Deflater& deflater, const std::string& path,
+                  const Text& name, const std::set<fs::FileId>& writtenElsewhere) {
     auto file = fs::File::open(path, fs::File::Read, fs::File::Creation::OpenExisting,
                                fs::File::ShareRead);
     if (!file) return false;
-    auto st = file->status();
-    if (!st || writtenElsewhere.count(st->id) || st->size > Max32) return false;
+    const fs::FileStatus* st = &file->statusAtOpen();
+    if (writtenElsewhere.count(st->id) || st->size > Max32) return false;
     const std::uint64_t offset = writer.position();
     if (offset > Max32) return false;
 
@@ -281,10 +303,10 @@ bool addFileEntry(ArchiveWriter& writer, const std::string& path, const Text& na
     std::uint64_t read = 0;
     std::uint32_t crc = crc32(0, nullptr, 0);
     const std::uint64_t dataStart = writer.position();
-    std::vector<char> input(e.method == 8 ? DeflateInput : StoredPiece);
+    std::vector<char>& input = deflater.input;
     if (e.method == 0) {
         for (;;) {
-            std::int64_t got = file->read(input.data(), input.size());
+            std::int64_t got = file->read(input.data(), StoredPiece);
             if (got < 0) return false;
             if (got == 0) break;
             crc = crc32(crc, reinterpret_cast<const Bytef*>(input.data()), uInt(got));
@@ -292,17 +314,13 @@ bool addFileEntry(ArchiveWriter& writer, const std::string& path, const Text& na
             writer.put(input.data(), std::size_t(got));
         }
     } else {
-        z_stream z {};
-        if (deflateInit2(&z, 8, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-        std::vector<char> output(DeflateInput);
-        bool good = true;
+        if (!deflater.start()) return false;
+        z_stream& z = deflater.z;
+        std::vector<char>& output = deflater.output;
         int flush = Z_NO_FLUSH;
         while (flush != Z_FINISH) {
             std::int64_t got = file->read(input.data(), input.size());
-            if (got < 0) {
-                good = false;
-                break;
-            }
+            if (got < 0) return false;
             if (got == 0) flush = Z_FINISH;
             crc = crc32(crc, reinterpret_cast<const Bytef*>(input.data()), uInt(got));
             read += std::uint64_t(got);
@@ -315,8 +333,6 @@ bool addFileEntry(ArchiveWriter& writer, const std::string& path, const Text& na
                 writer.put(output.data(), output.size() - z.avail_out);
             } while (z.avail_out == 0);
         }
-        deflateEnd(&z);
-        if (!good) return false;
     }
     const std::uint64_t compressed = writer.position() - dataStart;
     if (read != st->size || compressed > Max32 || !writer.ok()) return false;
@@ -372,7 +388,7 @@ std::int32_t ZipArchiver::pack(const Text& source, const Text& destination) {
         std::string base = from;
         while (base.size() > 1 && base.back() == '/') base.pop_back();
         auto slash = base.rfind('/');
-        walked = addFileEntry(*state_->writer, from,
+        walked = addFileEntry(*state_->writer, state_->deflater, from,
                               fs::textFromNative(slash == std::string::npos
                                                      ? base
                                                      : base.substr(slash + 1)),
@@ -397,7 +413,8 @@ bool ZipArchiver::walk(const std::string& folder, const Text& relative) {
         const std::string path = joinNative(folder, name);
         auto st = fs::status(path);
         if (!st || st->isFolder) continue;
-        if (!addFileEntry(*s.writer, path, entryName(relative, name), s.writtenElsewhere))
+        if (!addFileEntry(*s.writer, s.deflater, path, entryName(relative, name),
+                          s.writtenElsewhere))
             return false;
         if (!report(packProgress_, ++s.done, s.total)) s.cancelled = true;
     }
@@ -445,12 +462,8 @@ struct ArchiveSource {
                 position += take;
                 continue;
             }
-            if (!file->seek(std::int64_t(position), fs::File::From::Start)) {
-                failed = true;
-                break;
-            }
             buffer.resize(DeflateInput);
-            std::int64_t got = file->read(buffer.data(), buffer.size());
+            std::int64_t got = file->readAt(position, buffer.data(), buffer.size());
             if (got <= 0) {
                 buffer.clear();
                 failed = got < 0;
@@ -551,9 +564,7 @@ std::int32_t ZipArchiver::unpack(const Text& archive, const Text& folder) {
     source.file = fs::File::open(archivePath, fs::File::Read, fs::File::Creation::OpenExisting,
                                  fs::File::ShareReadWrite);
     if (!source.file) return 0;
-    auto st = source.file->status();
-    if (!st) return 0;
-    source.size = st->size;
+    source.size = source.file->statusAtOpen().size;
     unsigned char head[32];
     if (source.read(reinterpret_cast<char*>(head), sizeof head) != sizeof head) return 0;
     if (get32(head) != 0x04034B50 || static_cast<std::int32_t>(get32(head + 24)) <= 0) return 0;
