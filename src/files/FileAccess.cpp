@@ -104,6 +104,7 @@ std::int32_t fileSize(const Text& path) {
     if (path.empty()) return -1;
     auto s = fs::status(fs::nativePath(path));
     if (!s) return -1;
+    if (s->isFolder) return 0;  // a folder's directory entry records no size
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(s->size));
 }
 
