@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "core/Text.h"
 
@@ -38,6 +39,11 @@ public:
 
 private:
     struct State;
+    // Adds a folder's files, then each subfolder's entry and contents; false when it failed.
+    bool walk(const std::string& nativeFolder, const Text& relative);
+    std::int32_t unpackEntries(void* zip, std::uint64_t entries, std::uint64_t readable,
+                               const std::string& nativeTarget);
+
     std::unique_ptr<State> state_;
     ProgressHandler packProgress_;
     ProgressHandler unpackProgress_;
