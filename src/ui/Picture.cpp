@@ -44,6 +44,41 @@ bool bitmapComplete(std::string_view b) {
     return static_cast<long long>(offBits) + stride * rows <= static_cast<long long>(b.size());
 }
 
+// Qt's GIF reader shows a frame whose data is cut short as far as it goes; we want the whole
+// stream up to the trailer, so the block structure is walked first.
+bool gifComplete(std::string_view b) {
+    std::size_t pos = 13;
+    if (b.size() < pos) return false;
+    auto skipColourTable = [&](std::uint8_t flags) {
+        if (flags & 0x80) pos += 3u << ((flags & 0x07) + 1);
+    };
+    auto skipSubBlocks = [&]() {
+        while (pos < b.size()) {
+            const std::uint8_t n = byteAt(b, pos++);
+            if (n == 0) return true;
+            pos += n;
+        }
+        return false;
+    };
+    skipColourTable(byteAt(b, 10));
+    while (pos < b.size()) {
+        const std::uint8_t kind = byteAt(b, pos++);
+        if (kind == 0x3B) return true;
+        if (kind == 0x21) {
+            if (++pos > b.size() || !skipSubBlocks()) return false;  // label, then data
+        } else if (kind == 0x2C) {
+            if (pos + 9 > b.size()) return false;
+            const std::uint8_t flags = byteAt(b, pos + 8);
+            pos += 9;
+            skipColourTable(flags);
+            if (++pos > b.size() || !skipSubBlocks()) return false;  // LZW code size, then data
+        } else {
+            return false;
+        }
+    }
+    return false;
+}
+
 Picture readWithQt(std::string_view bytes, const char* format, bool allFrames) {
     QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
@@ -61,7 +96,8 @@ Picture readWithQt(std::string_view bytes, const char* format, bool allFrames) {
         picture.frames.push_back(frame.convertToFormat(QImage::Format_ARGB32_Premultiplied));
         const int delay = reader.nextImageDelay();
         picture.delays.push_back(delay > 10 ? delay : 100);
-        if (!allFrames || !reader.jumpToNextImage()) break;
+        // Qt's readers move on to the next frame by themselves.
+        if (!allFrames) break;
     }
     return picture;
 }
@@ -103,7 +139,9 @@ Picture decodePicture(std::string_view bytes) {
     case PictureFormat::Png: return single(decodePng(bytes));
     case PictureFormat::Icon: return readWithQt(bytes, "ico", false);
     case PictureFormat::Cursor: return readWithQt(bytes, "cur", false);
-    case PictureFormat::Gif: return readWithQt(bytes, "gif", true);
+    case PictureFormat::Gif:
+        if (!gifComplete(bytes)) return {};
+        return readWithQt(bytes, "gif", true);
     case PictureFormat::Pcx256:
     case PictureFormat::PcxMono: return single(decodePcx(bytes));
     }
