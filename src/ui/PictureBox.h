@@ -14,6 +14,8 @@
 namespace exam {
 
 class PictureBox : public QWidget {
+    Q_OBJECT
+
 public:
     PictureBox(QWidget* parent, DisplayMode mode, Colour background);
 
