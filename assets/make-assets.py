@@ -146,7 +146,7 @@ def notice_background():
         t = y / 710
         col = mix((226, 234, 244), (205, 218, 234), t)
         # A faint diagonal texture keeps the JPEG near the size of a photographed background.
-        n = (math.sin(x * 0.37 + y * 0.11) + math.sin(x * 0.05 - y * 0.29)) * 3.5
+        n = (math.sin(x * 0.37 + y * 0.11) + math.sin(x * 0.05 - y * 0.29)) * 1.5
         return tuple(max(0, min(255, int(v + n))) for v in col)
 
     c.shade(base)
@@ -173,7 +173,7 @@ def main():
     panel().write_bmp(os.path.join(HERE, "login-panel.bmp"))
     ppm = os.path.join(HERE, "notice-background.ppm")
     notice_background().write_ppm(ppm)
-    quality = sys.argv[1] if len(sys.argv) > 1 else "94"
+    quality = sys.argv[1] if len(sys.argv) > 1 else "95"
     try:
         subprocess.run(["convert", ppm, "-strip", "-sampling-factor", "4:2:0",
                         "-quality", quality, os.path.join(HERE, "notice-background.jpg")],
