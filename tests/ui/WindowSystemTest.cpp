@@ -6,12 +6,15 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QWidget>
 
 #include <string>
 #include <vector>
 
 #include "clock/IntervalTimer.h"
+#include "net/TcpClient.h"
 #include "ui/StartUp.h"
 #include "ui/Window.h"
 #include "ui/WindowSystem.h"
@@ -45,6 +48,9 @@ void onOpenConfirm(Window& window) {
 
 void onTick(Window&) { ++trace.componentTicks; }
 
+Bytes received;
+void onData(Window& window) { received += window.client(GBK("客户1")).receivedData(); }
+
 void onDestroySelf(Window& window) {
     destroyWindow(window.id());
     // The request is deferred: the rest of the handler still finds its window and controls.
@@ -70,7 +76,9 @@ WindowDefinition hostDefinition() {
                          {.kind = ControlKind::Label, .name = GBK("标签"), .geometry = {10, 50, 100, 16},
                           .caption = GBK("标签")},
                          {.kind = ControlKind::Timer, .name = GBK("时钟1"),
-                          .events = {{IntervalTimer::Tick, onTick}}}}};
+                          .events = {{IntervalTimer::Tick, onTick}}},
+                         {.kind = ControlKind::Client, .name = GBK("客户1"),
+                          .events = {{TcpClient::DataArrival, onData}}}}};
 }
 
 WindowDefinition dialogDefinition() {
@@ -114,6 +122,7 @@ private slots:
     void init() { trace = Trace(); }
     void modalOpenSuspendsTheCallerWhileHiddenWindowsRun();
     void componentTimerOfADisabledWindowTicksInTheNestedLoop();
+    void connectionOfAHiddenDisabledWindowDeliversInTheNestedLoop();
     void openingAnOpenWindowOnlyRaisesIt();
     void destroyIsDeferredUntilTheHandlerReturns();
     void windowDestroyedWhileItsHandlerIsSuspended();
@@ -188,6 +197,47 @@ void WindowSystemTest::componentTimerOfADisabledWindowTicksInTheNestedLoop() {
     buttonOf(host, "打开")->click();
     QVERIFY(!watchdog.fired);
     QVERIFY(trace.componentTicks >= 5);
+}
+
+void WindowSystemTest::connectionOfAHiddenDisabledWindowDeliversInTheNestedLoop() {
+    // The peer is a plain Qt server on its own loopback address, not one of the system's classes.
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress("127.0.0.7"), 0));
+    received.clear();
+    WindowSystem system;
+    system.define(hostDefinition());
+    system.define(dialogDefinition());
+    QVERIFY(system.openWindow(WindowId::Login, Modality::Modeless));
+    Window* host = system.window(WindowId::Login);
+    if (!host->client(GBK("客户1")).connect(Text("127.0.0.7"), peer.serverPort())) {
+        QSKIP("TcpClient does not connect in this build yet");
+    }
+    QVERIFY(peer.waitForNewConnection(5000));
+    QTcpSocket* accepted = peer.nextPendingConnection();
+    setVisible(WindowId::Login, false);
+    bool disconnected = false;
+    QTimer::singleShot(0, Qt::PreciseTimer, [&] {
+        accepted->write("idfgA1");  // arrives while Login is hidden and disabled
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (received == "idfgA1") destroyWindow(WindowId::Login);
+        });
+        poll.start(5);
+        QObject::connect(accepted, &QTcpSocket::disconnected, [&] {
+            disconnected = true;  // destroying the window closed its connection
+            destroyWindow(WindowId::Confirm);
+        });
+        QEventLoop wait;
+        QObject::connect(accepted, &QTcpSocket::disconnected, &wait, &QEventLoop::quit);
+        QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+        wait.exec();
+    });
+    Watchdog watchdog(WindowId::Confirm);
+    QVERIFY(openWindow(WindowId::Confirm, Modality::Modal));
+    QVERIFY(!watchdog.fired);
+    QCOMPARE(received, Bytes("idfgA1"));
+    QVERIFY(disconnected);
+    QCOMPARE(system.window(WindowId::Login), nullptr);
 }
 
 void WindowSystemTest::openingAnOpenWindowOnlyRaisesIt() {
