@@ -264,6 +264,13 @@ bool Window::buildControl(const ControlDefinition& def) {
             edit->setFrameStyle(def.edit.sunkenBorder ? (QFrame::StyledPanel | QFrame::Sunken)
                                                       : QFrame::NoFrame);
             edit->setPlainText(toMultiLine(def.caption));
+            if (def.edit.hideSelection) {
+                // Without the focus the selection is drawn as plain text.
+                QPalette palette = edit->palette();
+                palette.setColor(QPalette::Inactive, QPalette::Highlight, QColor::fromRgb(def.background));
+                palette.setColor(QPalette::Inactive, QPalette::HighlightedText, QColor::fromRgb(def.textColour));
+                edit->setPalette(palette);
+            }
             w = edit;
         } else {
             auto* edit = new QLineEdit(parent);

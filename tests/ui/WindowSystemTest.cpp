@@ -311,22 +311,34 @@ void WindowSystemTest::windowDestroyedWhileItsHandlerIsSuspended() {
 
 void WindowSystemTest::escClosesEachWindow_data() {
     QTest::addColumn<int>("id");
-    QTest::newRow("LoginWindow") << int(WindowId::Login);
-    QTest::newRow("ConfirmWindow") << int(WindowId::Confirm);
-    QTest::newRow("NoticeWindow") << int(WindowId::Notice);
-    QTest::newRow("ConsoleWindow") << int(WindowId::Console);
+    QTest::addColumn<QString>("focus");  // the control that has the focus; empty: the window
+    auto row = [](const char* name, WindowId id, const char* focus) {
+        QTest::newRow(name) << int(id) << QString(focus);
+    };
+    row("LoginWindow, window", WindowId::Login, "");
+    row("LoginWindow, edit box", WindowId::Login, "考生号输入框");
+    row("LoginWindow, button", WindowId::Login, "登录按钮");
+    row("ConfirmWindow, window", WindowId::Confirm, "");
+    row("ConfirmWindow, button", WindowId::Confirm, "按钮2");
+    row("NoticeWindow, window", WindowId::Notice, "");
+    row("NoticeWindow, rules box", WindowId::Notice, "考试注意事项编辑框");
+    row("NoticeWindow, check box", WindowId::Notice, "选择框1");
+    row("ConsoleWindow, window", WindowId::Console, "");
 }
 
 void WindowSystemTest::escClosesEachWindow() {
     QFETCH(int, id);
+    QFETCH(QString, focus);
     const auto window = static_cast<WindowId>(id);
     WindowSystem system;
     defineWindows(system);
     bool pressed = false;
     // Esc goes to the control that has the focus, as a user's key press would.
     QTimer::singleShot(0, Qt::PreciseTimer, [&] {
-        QWidget* top = system.window(window)->widget();
-        QWidget* target = top->focusWidget() ? top->focusWidget() : top;
+        Window* w = system.window(window);
+        QWidget* target = focus.isEmpty() ? w->widget()
+                                          : w->controlWidget(Text::fromUtf8(focus.toStdString()));
+        target->setFocus();
         QTest::keyClick(target, Qt::Key_Escape);
         pressed = true;
     });
