@@ -126,6 +126,8 @@ private slots:
     void openingAnOpenWindowOnlyRaisesIt();
     void destroyIsDeferredUntilTheHandlerReturns();
     void windowDestroyedWhileItsHandlerIsSuspended();
+    void definitionsThatCannotBeBuiltOpenNothing_data();
+    void definitionsThatCannotBeBuiltOpenNothing();
     void escClosesEachWindow_data();
     void escClosesEachWindow();
     void messageBoxFlagsAndCaption_data();
@@ -307,6 +309,38 @@ void WindowSystemTest::windowDestroyedWhileItsHandlerIsSuspended() {
     QVERIFY(trace.has("returned"));
     QCOMPARE(trace.textAfterReturn.toUtf8(), std::string("标签"));
     QVERIFY(!system.anyWindow());
+}
+
+void WindowSystemTest::definitionsThatCannotBeBuiltOpenNothing_data() {
+    QTest::addColumn<int>("fault");
+    QTest::newRow("no definition") << 0;
+    QTest::newRow("parent not defined before the control") << 1;
+    QTest::newRow("parent is a label") << 2;
+    QTest::newRow("page beyond the tab control") << 3;
+    QTest::newRow("two controls of one name") << 4;
+}
+
+void WindowSystemTest::definitionsThatCannotBeBuiltOpenNothing() {
+    QFETCH(int, fault);
+    WindowSystem system;
+    WindowDefinition def = dialogDefinition();
+    const ControlDefinition label{.kind = ControlKind::Label, .name = GBK("标签9"), .geometry = {0, 0, 9, 9}};
+    ControlDefinition child{.kind = ControlKind::Label, .name = GBK("子"), .geometry = {0, 0, 9, 9}};
+    switch (fault) {
+    case 1: child.parent = GBK("后来的框"); def.controls.push_back(child);
+            def.controls.push_back({.kind = ControlKind::PictureBox, .name = GBK("后来的框")}); break;
+    case 2: def.controls.push_back(label); child.parent = label.name; def.controls.push_back(child); break;
+    case 3: def.controls.push_back({.kind = ControlKind::TabControl, .name = GBK("选择夹"), .pages = 3});
+            child.parent = GBK("选择夹"); child.page = 3; def.controls.push_back(child); break;
+    case 4: def.controls.push_back(label); def.controls.push_back(label); break;
+    default: break;
+    }
+    if (fault != 0) system.define(def);
+    QVERIFY(!system.openWindow(WindowId::Confirm, Modality::Modal));
+    QVERIFY(!system.anyWindow());
+    QVERIFY(QApplication::topLevelWidgets().isEmpty() || std::none_of(
+        QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
+        [](QWidget* w) { return w->isVisible(); }));
 }
 
 void WindowSystemTest::escClosesEachWindow_data() {
