@@ -234,7 +234,7 @@ void WindowDefinitionTest::textsCrossTheWindowLayerAsGbk() {
              QByteArray("b5 c7 c2 bc"));
     // Typed Chinese text comes back as GBK bytes.
     QWidget* edit = login->controlWidget(GBK("考生号输入框"));
-    for (const QString ch : {QStringLiteral("考"), QStringLiteral("生"), QStringLiteral("7")}) {
+    for (const QString& ch : {QStringLiteral("考"), QStringLiteral("生"), QStringLiteral("7")}) {
         QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, ch, Qt::NoModifier);
     }
     QCOMPARE(gbkHex(login->getText(GBK("考生号输入框"))), QByteArray("bf bc c9 fa 37"));
