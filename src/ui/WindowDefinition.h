@@ -1,4 +1,4 @@
-// WindowDefinition: the fixed description of one window of the system and of every control on
+// WindowDefinition: the fixed layout of one window of the system and of every control on
 // it, from which the window layer builds the window each time it is opened. Definitions are
 // plain values: they own their texts and name their pictures by asset path; they hold no state
 // of an open window.
