@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include "net/ConnectionBin.h"
 #include "net/Socket.h"
@@ -35,6 +36,7 @@ struct TcpListener::Impl {
     std::int32_t port = kDefaultPort;
     socket::Handle listening = socket::kNoHandle;
     std::unique_ptr<QSocketNotifier> acceptNotifier;
+    std::unique_ptr<QTimer> acceptRetry;  // wakes accepting again after it had to pause
     std::uint64_t listenings = 0;  // counts listening sockets, so a handler's port change is noticed
     std::vector<Accepted> accepted;  // in order of acceptance
     std::uint64_t serials = 0;
@@ -49,6 +51,7 @@ struct TcpListener::Impl {
     void listen();
     void stopListening();
     void onAcceptable();
+    void pauseAccepting();
     void onReadable(std::uint64_t serial);
     bool raise(Event event, const Text& client, Bytes bytes,
                const ConnectionBin::Activation& activation);
@@ -98,7 +101,10 @@ void TcpListener::Impl::onAcceptable() {
     while (listenings == listeningNow && listening != socket::kNoHandle) {
         bool wouldBlock = false;
         const socket::Handle handle = socket::acceptOne(listening, &wouldBlock);
-        if (handle == socket::kNoHandle) return;
+        if (handle == socket::kNoHandle) {
+            if (!wouldBlock) pauseAccepting();
+            return;
+        }
         const auto peer = socket::peerEndpoint(handle);
         if (!peer) {
             socket::closeHandle(handle);
@@ -113,6 +119,22 @@ void TcpListener::Impl::onAcceptable() {
         accepted.push_back({std::move(connection), identity, serial});
         if (!raise(ClientEntered, identity, {}, activation)) return;
     }
+}
+
+void TcpListener::Impl::pauseAccepting() {
+    // The accept failed with the connection still pending (typically no descriptor left), so
+    // the notifier would fire again at once, for ever: try again a little later instead.
+    constexpr int kRetryMs = 100;
+    if (!acceptRetry) {
+        acceptRetry = std::make_unique<QTimer>();
+        acceptRetry->setSingleShot(true);
+        acceptRetry->setTimerType(Qt::PreciseTimer);
+        QObject::connect(acceptRetry.get(), &QTimer::timeout, [this] {
+            if (acceptNotifier) acceptNotifier->setEnabled(true);
+        });
+    }
+    acceptNotifier->setEnabled(false);
+    acceptRetry->start(kRetryMs);
 }
 
 void TcpListener::Impl::onReadable(std::uint64_t serial) {

@@ -3,6 +3,8 @@
 // answer-archive sized send to a slow reader.
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include <memory>
 
 #include "PlainPeer.h"
@@ -90,6 +92,7 @@ private slots:
     void handlersMayChangeThePortOrDestroyTheListener_data();
     void handlersMayChangeThePortOrDestroyTheListener();
     void destructionClosesEverythingSilently();
+    void aFullDescriptorTableNeitherSpinsNorLosesConnections();
 };
 
 void TcpListenerTest::identitiesNameThePeer_data() {
@@ -455,6 +458,51 @@ void TcpListenerTest::destructionClosesEverythingSilently() {
     QCOMPARE(recorder.events.size(), std::size_t(2));
     // The listening socket is gone as well.
     QVERIFY(!peer::connectTo("127.0.0.1", port).valid());
+}
+
+void TcpListenerTest::aFullDescriptorTableNeitherSpinsNorLosesConnections() {
+    // Socket notifications delivered to the whole program, counted while nothing can be accepted.
+    struct Notifications : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::SockAct) ++count;
+            return false;
+        }
+    } notifications;
+    TcpListener listener(peer::freePort());
+    Recorder recorder;
+    recorder.attach(listener);
+    // The peers' sockets exist before the table fills; connecting them needs no descriptor.
+    std::vector<peer::Fd> peers;
+    for (int i = 0; i < 3; ++i) {
+        peers.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    }
+    rlimit limit{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 512);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    std::vector<peer::Fd> filler;
+    for (int fd = ::dup(peers[0].get()); fd >= 0; fd = ::dup(peers[0].get())) {
+        filler.emplace_back(fd);
+    }
+    QVERIFY(errno == EMFILE);
+    const sockaddr_in to = peer::address("127.0.0.1", portOf(listener));
+    for (const peer::Fd& fd : peers) {
+        QCOMPARE(::connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+    }
+    qApp->installEventFilter(&notifications);
+    settle();
+    qApp->removeEventFilter(&notifications);
+    filler.clear();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    // A pending connection that can't be taken yet must not make the loop spin; a handful of
+    // retries is fine, a notification per loop turn is not.
+    QVERIFY2(notifications.count < 1000, qPrintable(QString::number(notifications.count)));
+    QVERIFY(recorder.waitForCount(3));
+    for (std::size_t i = 0; i < peers.size(); ++i) {
+        QCOMPARE(recorder.events[i], "entered " + peer::localIdentity(peers[i].get()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TcpListenerTest)
