@@ -37,7 +37,8 @@ std::optional<std::uint32_t> resolveIpv4(const char* host);
 Handle connectTo(Endpoint peer, std::chrono::milliseconds limit, int* error = nullptr);
 
 // A non-blocking socket listening on `port` on every local address with the largest backlog the
-// system allows. No address reuse, so a port held by another socket fails. kNoHandle on failure.
+// system allows. A port that another socket listens on fails; one whose old connections only
+// linger in TIME_WAIT does not, as with a plain bind on Windows. kNoHandle on failure.
 Handle listenOn(std::uint16_t port);
 
 // One pending connection of a listening socket, non-blocking; kNoHandle when none is pending

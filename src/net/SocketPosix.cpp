@@ -100,6 +100,11 @@ Handle connectTo(Endpoint peer, std::chrono::milliseconds limit, int* error) {
 Handle listenOn(std::uint16_t port) {
     const int fd = newStreamSocket();
     if (fd < 0) return kNoHandle;
+    // A plain Windows bind succeeds while the port's old connections wait in TIME_WAIT; Linux
+    // needs SO_REUSEADDR for that, which here (unlike on Windows) still refuses a port that
+    // another socket listens on.
+    const int reuse = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     const sockaddr_in address = toSockaddr({INADDR_ANY, port});
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, SOMAXCONN) != 0) {

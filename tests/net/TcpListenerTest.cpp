@@ -85,6 +85,7 @@ private slots:
     void portBelowOneListensOnPortOne_data();
     void portBelowOneListensOnPortOne();
     void takenPortLeavesTheListenerSilent();
+    void aPortWithOnlyClosedConnectionsCanBeListenedOnAgain();
     void waitSeconds_data();
     void waitSeconds();
     void answerArchiveSizedSendReachesASlowReader();
@@ -330,6 +331,31 @@ void TcpListenerTest::takenPortLeavesTheListenerSilent() {
     settle();
     QCOMPARE(recorder.events, std::vector<std::string>());
     QVERIFY(!listener.sendToClient(Text(peer::localIdentity(far.get())), Text("x")));
+}
+
+void TcpListenerTest::aPortWithOnlyClosedConnectionsCanBeListenedOnAgain() {
+    // A client started again while its last run's connections linger in TIME_WAIT (the
+    // listener closed them first) must listen, or the invigilator can't collect the answers.
+    const std::uint16_t port = peer::freePort();
+    peer::Fd before;
+    {
+        TcpListener listener(port);
+        Recorder recorder;
+        recorder.attach(listener);
+        before = peer::connectTo("127.0.0.1", port);
+        QVERIFY(recorder.waitForCount(1));
+    }
+    std::string wire;
+    QVERIFY(peer::readToEnd(before.get(), wire));
+    before.reset();
+
+    TcpListener again(port);
+    Recorder recorder;
+    recorder.attach(again);
+    peer::Fd far = peer::connectTo("127.0.0.1", port);
+    QVERIFY(far.valid());
+    QVERIFY(recorder.waitForCount(1));
+    QCOMPARE(recorder.events[0], "entered " + peer::localIdentity(far.get()));
 }
 
 void TcpListenerTest::waitSeconds_data() {
