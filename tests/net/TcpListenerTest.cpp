@@ -60,6 +60,18 @@ struct OnePeer {
 
 void settle() { QTest::qWait(200); }
 
+// Counts the socket notifications delivered to the whole program while it exists.
+class NotificationCounter : public QObject {
+public:
+    NotificationCounter() { QCoreApplication::instance()->installEventFilter(this); }
+    ~NotificationCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::SockAct) ++count;
+        return false;
+    }
+    int count = 0;
+};
+
 std::uint16_t portOf(const TcpListener& listener) {
     return static_cast<std::uint16_t>(listener.port());
 }
@@ -487,14 +499,6 @@ void TcpListenerTest::destructionClosesEverythingSilently() {
 }
 
 void TcpListenerTest::aFullDescriptorTableNeitherSpinsNorLosesConnections() {
-    // Socket notifications delivered to the whole program, counted while nothing can be accepted.
-    struct Notifications : QObject {
-        int count = 0;
-        bool eventFilter(QObject*, QEvent* event) override {
-            if (event->type() == QEvent::SockAct) ++count;
-            return false;
-        }
-    } notifications;
     TcpListener listener(peer::freePort());
     Recorder recorder;
     recorder.attach(listener);
@@ -517,14 +521,17 @@ void TcpListenerTest::aFullDescriptorTableNeitherSpinsNorLosesConnections() {
     for (const peer::Fd& fd : peers) {
         QCOMPARE(::connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
     }
-    qApp->installEventFilter(&notifications);
-    settle();
-    qApp->removeEventFilter(&notifications);
+    int notifications = 0;
+    {
+        NotificationCounter counter;
+        settle();
+        notifications = counter.count;
+    }
     filler.clear();
     ::setrlimit(RLIMIT_NOFILE, &saved);
     // A pending connection that can't be taken yet must not make the loop spin; a handful of
     // retries is fine, a notification per loop turn is not.
-    QVERIFY2(notifications.count < 1000, qPrintable(QString::number(notifications.count)));
+    QVERIFY2(notifications < 1000, qPrintable(QString::number(notifications)));
     QVERIFY(recorder.waitForCount(3));
     for (std::size_t i = 0; i < peers.size(); ++i) {
         QCOMPARE(recorder.events[i], "entered " + peer::localIdentity(peers[i].get()));
