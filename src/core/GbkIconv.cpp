@@ -25,14 +25,15 @@ std::string convert(const char* to, const char* from, std::string_view in,
         char* dst = buffer;
         size_t dstLeft = sizeof buffer;
         size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const int error = errno;  // append may allocate and change errno
         out.append(buffer, dst - buffer);
         if (r != static_cast<size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
+        if (error == E2BIG) continue;
         // EILSEQ (invalid or unconvertible) or EINVAL (truncated at the end): replace one byte.
         out += replacement;
         ++src;
         --srcLeft;
-        if (errno == EILSEQ || errno == EINVAL) {
+        if (error == EILSEQ || error == EINVAL) {
             // Skip the rest of a broken UTF-8 sequence so that one character gives one "?".
             if (std::string_view(from) == "UTF-8") {
                 while (srcLeft > 0 && (static_cast<unsigned char>(*src) & 0xC0) == 0x80) {
