@@ -123,6 +123,7 @@ private slots:
     void displayModes();
     void stretchedPhotoFillsTheConfirmWindowBox();
     void badDataReplacesAGoodPicture();
+    void manyFramesOnALargeScreenStayBounded();
 };
 
 void PictureTest::decodesEveryFormat_data() {
@@ -293,6 +294,28 @@ void PictureTest::badDataReplacesAGoodPicture() {
     w->setPicture(GBK("考生照片标签"), "GIF89a");
     QVERIFY(box->picture().empty());
     QVERIFY(near(box->grab().toImage().pixel(40, 52), kButtonFace));
+}
+
+// A few kilobytes of GIF (tiny frames on a 4096 x 4096 logical screen) must not become
+// gigabytes of full-screen frames: the photo comes from the network.
+void PictureTest::manyFramesOnALargeScreenStayBounded() {
+    QByteArray gif("GIF89a", 6);
+    gif += QByteArray("\x00\x10\x00\x10\x80\x00\x00", 7);       // 4096 x 4096, 2 colours
+    gif += QByteArray("\x00\x00\x00\xFF\xFF\xFF", 6);
+    gif += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);  // loop
+    for (int i = 0; i < 40; ++i) {
+        gif += QByteArray("\x21\xF9\x04\x00\x0A\x00\x00\x00", 8);  // 100 ms
+        gif += QByteArray("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);  // 1 x 1 at 0, 0
+        gif += QByteArray("\x02\x02\x44\x01\x00", 5);
+    }
+    gif += ';';
+    QCOMPARE(recognisePicture(view(gif)), PictureFormat::Gif);
+    Picture picture = decodePicture(view(gif));
+    long long pixels = 0;
+    for (const QImage& frame : picture.frames) pixels += qint64(frame.width()) * frame.height();
+    QVERIFY2(pixels <= kMaxPicturePixels, qPrintable(QString::number(picture.frames.size())));
+    QVERIFY(!picture.empty());
+    QCOMPARE(picture.frames.front().size(), QSize(4096, 4096));
 }
 
 QTEST_MAIN(PictureTest)
