@@ -213,6 +213,16 @@ void PictureTest::leavesTheBoxEmpty_data() {
     QByteArray hugeBmp = samples->bytes("bmp24.bmp");
     hugeBmp.replace(18, 8, QByteArray("\xFF\xFF\x00\x00\xFF\xFF\x00\x00", 8));
     QTest::newRow("BMP claiming 65535 x 65535") << hugeBmp << int(PictureFormat::Bmp);
+    // 8193 x 8193 is over 64 Mpixels: two megabytes of runs must not become a 256 MB picture.
+    QByteArray hugePcx(128, '\0');
+    hugePcx[0] = 0x0A; hugePcx[1] = 5; hugePcx[2] = 1; hugePcx[3] = 8;
+    hugePcx[8] = 0x00; hugePcx[9] = 0x20; hugePcx[10] = 0x00; hugePcx[11] = 0x20;  // 0..8192
+    hugePcx[65] = 1; hugePcx[66] = 0x02; hugePcx[67] = 0x20;                       // 8194 a line
+    QByteArray line = QByteArray("\xFF\x07", 2).repeated(8194 / 63) + QByteArray("\xC5\x07", 2);
+    hugePcx += line.repeated(8193);
+    hugePcx += '\x0C';
+    hugePcx += QByteArray(768, '\x7F');
+    QTest::newRow("256-colour PCX of 8193 x 8193") << hugePcx << int(PictureFormat::Pcx256);
 }
 
 void PictureTest::leavesTheBoxEmpty() {
