@@ -261,6 +261,10 @@ void ZipPackTest::singleFile() {
     QCOMPARE(zip.pack(source, gbk(archive)), 1);
     checkWithTools(archive);
     QCOMPARE(names(inspect(archive)), QStringList{"报告.doc"});
+
+    // A file packed onto itself is in use by the pack: it fails and the file keeps its bytes.
+    QCOMPARE(zip.pack(source, source), 0);
+    QCOMPARE(readFile(dir.filePath("sub/报告.doc")), QByteArray("single"));
 }
 
 void ZipPackTest::absentPathsAndMissingSource_data() {
