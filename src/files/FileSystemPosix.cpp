@@ -243,12 +243,22 @@ namespace {
 
 // A write-only handle still needs read access for its read locks; it is opened for reading and
 // writing where the file allows, and otherwise gets a read-only twin for the locks.
+// Non-blocking, so that a named pipe or device at the path cannot hang the open; only a regular
+// file is kept, and it is switched back to blocking.
 int openNative(const std::string& native, unsigned access, int creationFlags, bool* readable) {
     int mode = access == File::Read ? O_RDONLY : O_RDWR;
-    int fd = ::open(native.c_str(), O_CLOEXEC | mode | creationFlags, 0666);
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY | creationFlags;
+    int fd = ::open(native.c_str(), flags | mode, 0666);
     *readable = fd >= 0;
     if (fd < 0 && access == File::Write && errno == EACCES)
-        fd = ::open(native.c_str(), O_CLOEXEC | O_WRONLY | creationFlags, 0666);
+        fd = ::open(native.c_str(), flags | O_WRONLY, 0666);
+    if (fd < 0) return fd;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
     return fd;
 }
 

@@ -373,8 +373,13 @@ std::int32_t ZipArchiver::pack(const Text& source, const Text& destination) {
     auto st = fs::status(from);
     if (!st) return -1;
 
+    // Replacing the destination would empty a file packed onto itself before it is read.
+    const std::string to = fs::nativePath(destination);
+    if (auto existing = fs::status(to); existing && !st->isFolder && existing->id == st->id)
+        return 0;
+
     state_ = std::make_unique<State>();
-    auto file = fs::File::open(fs::nativePath(destination), fs::File::Write,
+    auto file = fs::File::open(to, fs::File::Write,
                                fs::File::Creation::CreateAlways, fs::File::ShareNone);
     if (!file) {
         state_.reset();

@@ -89,10 +89,15 @@ Picture readWithQt(std::string_view bytes, const char* format, bool allFrames) {
     if (!reader.canRead()) return picture;
     if (reader.size().isValid() && !sizeAcceptable(reader.size())) return picture;
     constexpr int kMaxFrames = 2000;
+    // Every frame is a whole screen, however small its data: an animation keeps only the frames
+    // that fit into one picture's worth of pixels.
+    long long pixels = 0;
     while (picture.frames.size() < kMaxFrames) {
         QImage frame;
         if (!reader.read(&frame) || frame.isNull()) break;
         if (!sizeAcceptable(frame.size())) return {};
+        pixels += static_cast<long long>(frame.width()) * frame.height();
+        if (pixels > kMaxPicturePixels && !picture.frames.empty()) break;
         picture.frames.push_back(frame.convertToFormat(QImage::Format_ARGB32_Premultiplied));
         const int delay = reader.nextImageDelay();
         picture.delays.push_back(delay > 10 ? delay : 100);

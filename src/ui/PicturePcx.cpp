@@ -47,7 +47,9 @@ QImage decodePcx(std::string_view b) {
     const int bytesPerLine = word(b, 66);
     if (xMax < xMin || yMax < yMin) return QImage();
     const int width = xMax - xMin + 1, height = yMax - yMin + 1;
-    if (width > kMaxPictureSide || height > kMaxPictureSide) return QImage();
+    if (width > kMaxPictureSide || height > kMaxPictureSide ||
+        static_cast<long long>(width) * height > kMaxPicturePixels)
+        return QImage();
     const bool mono = bitsPerPixel == 1 && planes == 1;
     const bool indexed = bitsPerPixel == 8 && planes == 1;
     const bool rgb = bitsPerPixel == 8 && planes == 3;

@@ -131,9 +131,12 @@ private:
 void applyTextStyle(QWidget* widget, const ControlDefinition& def) {
     widget->setFont(interfaceFont(def.fontPixels));
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, QColor::fromRgb(def.textColour));
-    palette.setColor(QPalette::Text, QColor::fromRgb(def.textColour));
-    palette.setColor(QPalette::ButtonText, QColor::fromRgb(def.textColour));
+    // The disabled group keeps the style's grey text: a disabled control is drawn greyed.
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, QColor::fromRgb(def.textColour));
+        palette.setColor(group, QPalette::Text, QColor::fromRgb(def.textColour));
+        palette.setColor(group, QPalette::ButtonText, QColor::fromRgb(def.textColour));
+    }
     palette.setColor(QPalette::Window, QColor::fromRgb(def.background));
     palette.setColor(QPalette::Base, QColor::fromRgb(def.background));
     widget->setPalette(palette);

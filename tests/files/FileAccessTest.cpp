@@ -1,6 +1,8 @@
 // The numbered file layer on real files: open modes, share modes, positions, failures as results.
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "ArchiveTestSupport.h"
 #include "files/FileAccess.h"
 
@@ -94,6 +96,8 @@ void FileAccessTest::rejectedArguments_data() {
     QTest::newRow("share 5") << "f" << 5 << 5;
     QTest::newRow("empty path") << "" << 5 << 1;
     QTest::newRow("a folder") << "." << 1 << 1;
+    // Writing into a pipe would block the whole client once nobody reads it.
+    QTest::newRow("a named pipe") << "pipe" << 5 << 1;
 }
 
 void FileAccessTest::rejectedArguments() {
@@ -102,6 +106,7 @@ void FileAccessTest::rejectedArguments() {
     QFETCH(int, share);
     QTemporaryDir dir;
     Text path = name.isEmpty() ? Text() : gbk(dir.filePath(name));
+    if (name == "pipe") QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(name)).constData(), 0600), 0);
     QCOMPARE(openFile(path, OpenMode(mode), ShareMode(share)), FileNumber(0));
     if (name == "f") QVERIFY(!QFileInfo::exists(dir.filePath("f")));
 }

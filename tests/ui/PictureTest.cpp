@@ -123,6 +123,7 @@ private slots:
     void displayModes();
     void stretchedPhotoFillsTheConfirmWindowBox();
     void badDataReplacesAGoodPicture();
+    void manyFramesOnALargeScreenStayBounded();
 };
 
 void PictureTest::decodesEveryFormat_data() {
@@ -212,6 +213,16 @@ void PictureTest::leavesTheBoxEmpty_data() {
     QByteArray hugeBmp = samples->bytes("bmp24.bmp");
     hugeBmp.replace(18, 8, QByteArray("\xFF\xFF\x00\x00\xFF\xFF\x00\x00", 8));
     QTest::newRow("BMP claiming 65535 x 65535") << hugeBmp << int(PictureFormat::Bmp);
+    // 8193 x 8193 is over 64 Mpixels: two megabytes of runs must not become a 256 MB picture.
+    QByteArray hugePcx(128, '\0');
+    hugePcx[0] = 0x0A; hugePcx[1] = 5; hugePcx[2] = 1; hugePcx[3] = 8;
+    hugePcx[8] = 0x00; hugePcx[9] = 0x20; hugePcx[10] = 0x00; hugePcx[11] = 0x20;  // 0..8192
+    hugePcx[65] = 1; hugePcx[66] = 0x02; hugePcx[67] = 0x20;                       // 8194 a line
+    QByteArray line = QByteArray("\xFF\x07", 2).repeated(8194 / 63) + QByteArray("\xC5\x07", 2);
+    hugePcx += line.repeated(8193);
+    hugePcx += '\x0C';
+    hugePcx += QByteArray(768, '\x7F');
+    QTest::newRow("256-colour PCX of 8193 x 8193") << hugePcx << int(PictureFormat::Pcx256);
 }
 
 void PictureTest::leavesTheBoxEmpty() {
@@ -293,6 +304,28 @@ void PictureTest::badDataReplacesAGoodPicture() {
     w->setPicture(GBK("考生照片标签"), "GIF89a");
     QVERIFY(box->picture().empty());
     QVERIFY(near(box->grab().toImage().pixel(40, 52), kButtonFace));
+}
+
+// A few kilobytes of GIF (tiny frames on a 4096 x 4096 logical screen) must not become
+// gigabytes of full-screen frames: the photo comes from the network.
+void PictureTest::manyFramesOnALargeScreenStayBounded() {
+    QByteArray gif("GIF89a", 6);
+    gif += QByteArray("\x00\x10\x00\x10\x80\x00\x00", 7);       // 4096 x 4096, 2 colours
+    gif += QByteArray("\x00\x00\x00\xFF\xFF\xFF", 6);
+    gif += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);  // loop
+    for (int i = 0; i < 40; ++i) {
+        gif += QByteArray("\x21\xF9\x04\x00\x0A\x00\x00\x00", 8);  // 100 ms
+        gif += QByteArray("\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00", 10);  // 1 x 1 at 0, 0
+        gif += QByteArray("\x02\x02\x44\x01\x00", 5);
+    }
+    gif += ';';
+    QCOMPARE(recognisePicture(view(gif)), PictureFormat::Gif);
+    Picture picture = decodePicture(view(gif));
+    long long pixels = 0;
+    for (const QImage& frame : picture.frames) pixels += qint64(frame.width()) * frame.height();
+    QVERIFY2(pixels <= kMaxPicturePixels, qPrintable(QString::number(picture.frames.size())));
+    QVERIFY(!picture.empty());
+    QCOMPARE(picture.frames.front().size(), QSize(4096, 4096));
 }
 
 QTEST_MAIN(PictureTest)

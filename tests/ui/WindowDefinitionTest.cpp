@@ -25,6 +25,15 @@ namespace {
 
 QByteArray gbkHex(const Text& t) { return QByteArray::fromStdString(t.bytes()).toHex(' '); }
 
+// The grey level of the darkest pixel a widget draws: its text, for a button or check box.
+int darkest(QWidget* w) {
+    const QImage image = w->grab().toImage();
+    int level = 255;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) level = std::min(level, qGray(image.pixel(x, y)));
+    return level;
+}
+
 }  // namespace
 
 class WindowDefinitionTest : public QObject {
@@ -162,6 +171,15 @@ void WindowDefinitionTest::controls() {
         QCOMPARE(button->text(), caption);
     }
     if (auto* box = qobject_cast<QCheckBox*>(w)) QVERIFY(!box->isChecked());
+    if (qobject_cast<QAbstractButton*>(w)) {
+        // A disabled button or check box is drawn greyed, so the examinee sees it can't be used.
+        window->setEnabled(control, true);
+        const int shownEnabled = darkest(w);
+        window->setEnabled(control, false);
+        const int shownDisabled = darkest(w);
+        QVERIFY2(shownDisabled > shownEnabled + 40,
+                 qPrintable(QString("%1 / %2").arg(shownEnabled).arg(shownDisabled)));
+    }
     if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
         QVERIFY(edit->isReadOnly());
         QCOMPARE(edit->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
