@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include <netdb.h>
+
 #include "PlainPeer.h"
 #include "clock/IntervalTimer.h"
 #include "net/StreamConnection.h"
@@ -263,6 +265,14 @@ void TcpClientTest::portBelowOneConnectsToPortOne() {
 }
 
 void TcpClientTest::connectsByHostName() {
+    // A machine without /etc/hosts (a bare chroot) cannot name itself; that is no client fault.
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* found = nullptr;
+    if (getaddrinfo("localhost", nullptr, &hints, &found) != 0) {
+        QSKIP("this machine does not resolve localhost");
+    }
+    freeaddrinfo(found);
     Pair pair;
     QVERIFY(pair.client.connect(Text("localhost"), peer::localPort(pair.listener.get())));
     pair.far = peer::acceptOne(pair.listener.get());
