@@ -6,22 +6,19 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "../support/TextBytes.h"
 #include "clock/DateTime.h"
 
 using exam::DateTime;
 using exam::DateTimeFields;
 using exam::Text;
+using exam::test::bytes;
+using exam::test::gbk;
 
 Q_DECLARE_METATYPE(DateTimeFields)
 
 namespace {
 
-QByteArray bytes(const Text& t) {
-    return QByteArray::fromStdString(t.bytes());
-}
-QByteArray gbk(const char* utf8) {
-    return bytes(Text::fromUtf8(utf8));
-}
 DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return exam::makeDateTime({y, mo, d, h, mi, s});
 }

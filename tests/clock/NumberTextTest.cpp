@@ -6,23 +6,13 @@
 #include <cstdio>
 #include <limits>
 
+#include "../support/TextBytes.h"
 #include "clock/NumberText.h"
 
 using exam::Text;
-
-namespace {
-
-QByteArray bytes(const Text& t) {
-    return QByteArray::fromStdString(t.bytes());
-}
-Text text(const QByteArray& b) {
-    return Text(b.toStdString());
-}
-QByteArray gbk(const char* utf8) {
-    return bytes(Text::fromUtf8(utf8));
-}
-
-}  // namespace
+using exam::test::bytes;
+using exam::test::text;
+using exam::test::gbk;
 
 class NumberTextTest : public QObject {
     Q_OBJECT

@@ -5,18 +5,14 @@
 
 #include <sys/stat.h>
 
+#include "../support/TextBytes.h"
 #include "core/ConfigFile.h"
 
 using exam::Text;
+using exam::test::bytes;
+using exam::test::text;
 
 namespace {
-
-QByteArray bytes(const Text& t) {
-    return QByteArray::fromStdString(t.bytes());
-}
-Text text(const QByteArray& b) {
-    return Text(b.toStdString());
-}
 
 QByteArray utf16le(const QString& s) {
     QByteArray out("\xFF\xFE");

@@ -7,19 +7,17 @@
 #include <cstring>
 #include <optional>
 
+#include "../support/TextBytes.h"
 #include "core/FatalError.h"
 #include "core/MessageText.h"
 
 using exam::FieldList;
 using exam::Text;
+using exam::test::bytes;
 
 using ByteList = QList<QByteArray>;
 
 namespace {
-
-QByteArray bytes(const Text& t) {
-    return QByteArray::fromStdString(t.bytes());
-}
 
 ByteList asBytes(const FieldList& fields) {
     ByteList list;
